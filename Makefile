@@ -1,0 +1,32 @@
+# Entry points: `make run` builds and starts Kivo, `make test` builds and runs
+# every test, `make bench` runs the benchmarks.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+DEBUG_DIR := build/debug
+RELEASE_DIR := build/release
+
+.PHONY: deps test run bench build-release clean
+
+deps:
+	bash scripts/install-deps
+
+test: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON -DKIVO_WERROR=ON
+	cmake --build $(DEBUG_DIR) -j $(JOBS)
+	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS)
+
+build-release: deps
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKIVO_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+run: build-release
+	@if [ ! -x $(RELEASE_DIR)/src/app/kivo ]; then \
+	  echo "The desktop program is not built yet."; exit 1; fi
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display: Kivo is a desktop program and needs a graphical session (DISPLAY or WAYLAND_DISPLAY)."; exit 1; fi
+	$(RELEASE_DIR)/src/app/kivo
+
+bench: build-release
+	bash bench/run-all
+
+clean:
+	rm -rf build

@@ -1,0 +1,46 @@
+#pragma once
+// Test seam: makes a chosen platform call fail, so every failure path of the
+// program can be exercised without permissions tricks or full disks.
+#include <string>
+
+namespace kivo::faults {
+
+enum class Call {
+    Open,
+    Read,
+    Write,
+    Flush,
+    Rename,
+    Delete,
+    Mkdir,
+    SetAttributes,
+    SetTimes,
+    kCount
+};
+
+// Arms `call` to fail with `error` (an errno value) on its `nth` use from now
+// (1 = the next one) and on the `repeat - 1` uses after it (repeat 0: every
+// use from then on). When `pathPart` is not empty only calls whose path
+// contains it are counted. Arming a call replaces its earlier arming.
+void Arm(Call call, int error, unsigned nth = 1, unsigned repeat = 1,
+         const std::string& pathPart = std::string());
+
+// Disarms every call.
+void Reset();
+
+// Used by the platform layer: true when this use of `call` must fail; then
+// errno is already set.
+bool ShouldFail(Call call, const char* path);
+
+// How many times armed failures have fired since the last Reset.
+unsigned FiredCount();
+
+// Disarms everything when it goes out of scope.
+struct Guard {
+    Guard() { Reset(); }
+    ~Guard() { Reset(); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+};
+
+}  // namespace kivo::faults

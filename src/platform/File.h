@@ -1,0 +1,72 @@
+#pragma once
+// A file handle with the few operations the program needs. Every call goes
+// through the fault-injection seam (see Faults.h). Errors are errno values
+// kept in lastError().
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kivo {
+
+class File {
+public:
+    enum class Mode {
+        Read,            // existing file, read only
+        ReadWrite,       // existing file, read and write, not truncated
+        CreateTruncate,  // create or truncate, write only
+        CreateNew,       // create, fail when it exists; write only
+    };
+
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opening for writing fails with EACCES while the file is read-only,
+    // for every user, root included.
+    bool Open(const std::string& path, Mode mode);
+
+    // Creates an anonymous temporary file (prefix "kvt" in $TMPDIR or /tmp)
+    // that disappears when it is closed or the process dies.
+    bool OpenAnonymousTemp();
+
+    // Creates a new hidden file "<prefix>XXXXXX" in `folder`, open for
+    // writing; its path is returned in `path`. Used to build a file beside
+    // its final name and rename it there when complete.
+    bool CreateSiblingTemp(const std::string& folder, const std::string& prefix,
+                           std::string& path);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+
+    // Reads up to `size` bytes; returns the count read (0 at the end) or -1.
+    std::int64_t Read(void* buffer, std::size_t size);
+    // Reads exactly `size` bytes unless the end comes first; -1 on error.
+    std::int64_t ReadFull(void* buffer, std::size_t size);
+    // Writes all `size` bytes or fails.
+    bool Write(const void* buffer, std::size_t size);
+    // Positioned write that does not move the file position.
+    bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
+    bool Seek(std::uint64_t offset);
+    bool SeekEnd();
+    std::int64_t Position();
+    std::int64_t Size();
+    // Data to disk (fdatasync).
+    bool Flush();
+    // Sets access and write times (creation time cannot be set here).
+    bool SetTimes(std::uint64_t lastAccess, std::uint64_t lastWrite);
+    bool Close();
+
+    int lastError() const { return error_; }
+
+private:
+    bool Fail(int error);
+    int fd_ = -1;
+    int error_ = 0;
+    std::string path_;
+};
+
+}  // namespace kivo

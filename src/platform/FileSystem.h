@@ -1,0 +1,65 @@
+#pragma once
+// Path-level file system calls and folder enumeration.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/FileTime.h"
+
+namespace kivo {
+
+// The find data of one name, filled from stat (links followed) or, for a
+// dangling link, from lstat.
+struct FindData {
+    std::uint32_t attributes = 0;
+    FileTime creationTime = 0;  // birth time where known, else last write
+    FileTime lastAccessTime = 0;
+    FileTime lastWriteTime = 0;
+    std::uint64_t size = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool isLink = false;  // the name itself is a symbolic link
+    std::string name;     // bare name for enumeration, the path for GetFindData
+};
+
+constexpr char kSeparator = '/';
+
+// stat (followLinks) or lstat of a path; false with errno when unreachable.
+bool GetFindData(const std::string& path, FindData& out, bool followLinks = true);
+
+bool PathExists(const std::string& path);       // any kind, links followed
+bool IsFolder(const std::string& path);         // an existing directory
+bool IsLink(const std::string& path);           // the name is a symbolic link
+
+// unlink; fails through fault point Delete.
+bool RemoveFile(const std::string& path);
+// rmdir; fails through fault point Delete.
+bool RemoveFolder(const std::string& path);
+// rename, replacing `to`; fails through fault point Rename.
+bool RenamePath(const std::string& from, const std::string& to);
+// mkdir of one level: 0 or the errno; fails through fault point Mkdir.
+int CreateFolder(const std::string& path);
+// Sets access and write times of a path; fault point SetTimes.
+bool SetPathTimes(const std::string& path, FileTime lastAccess, FileTime lastWrite);
+
+// Enumerates a folder's names in the order the OS delivers them, "." and
+// ".." included ("%s/*.*").
+class FolderEnumerator {
+public:
+    FolderEnumerator() = default;
+    ~FolderEnumerator();
+    FolderEnumerator(const FolderEnumerator&) = delete;
+    FolderEnumerator& operator=(const FolderEnumerator&) = delete;
+
+    bool Open(const std::string& folder);
+    // Next name with its find data; false at the end. Names that vanish
+    // between listing and stat are passed over.
+    bool Next(FindData& out);
+    void Close();
+
+private:
+    void* dir_ = nullptr;
+    std::string folder_;
+};
+
+}  // namespace kivo

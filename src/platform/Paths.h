@@ -1,0 +1,40 @@
+#pragma once
+// Path helpers: canonical form, folder creation, the data folder and the
+// two store paths.
+#include <string>
+
+namespace kivo {
+
+constexpr int kErrorDirectory = 267;  // unusable path for MakeFolders
+
+// Collapses runs of separators from index 2 on and removes trailing ones;
+// the separator of the root "/" stays. Never lengthens the path.
+void NormalizePath(std::string& path);
+std::string NormalizedPath(std::string path);
+
+// Creates a folder with all missing parents: 0 when it exists afterwards,
+// kErrorDirectory for an unusable path, else the errno of the failed mkdir.
+int MakeFolders(const char* path);
+inline int MakeFolders(const std::string& path) { return MakeFolders(path.c_str()); }
+
+// Base name of the running executable (/proc/self/exe), without extension.
+std::string ExecutableBaseName();
+
+// $XDG_DATA_HOME (else ~/.local/share) + "/KALDORWORKS/" + base name
+// [+ "/" + sub], created when missing.
+std::string DataFolder(const std::string& sub = std::string());
+
+// The two store files inside a data folder.
+std::string SetStorePath(const std::string& dataFolder);
+std::string BindingStorePath(const std::string& dataFolder);
+
+// Text after the last separator / before it.
+std::string BaseName(const std::string& path);
+std::string ParentFolder(const std::string& path);
+// folder + "/" + name without doubling a separator.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Trims white space at both ends, as dialogs do with typed text.
+std::string Trim(const std::string& text);
+
+}  // namespace kivo
