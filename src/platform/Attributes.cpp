@@ -1,0 +1,56 @@
+#include "platform/Attributes.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "platform/Faults.h"
+
+namespace kivo {
+
+std::uint32_t AttributesFromStat(const std::string& name, const struct stat& st) {
+    std::uint32_t attributes = 0;
+    if ((st.st_mode & S_IWUSR) == 0) attributes |= ATTR_READONLY;
+    if (!name.empty() && name[0] == '.') attributes |= ATTR_HIDDEN;
+    if (S_ISDIR(st.st_mode)) attributes |= ATTR_DIRECTORY;
+    if (S_ISREG(st.st_mode)) attributes |= ATTR_ARCHIVE;
+    if (attributes == 0) attributes = ATTR_NORMAL;
+    return attributes;
+}
+
+namespace {
+
+std::string LastComponent(const std::string& path) {
+    const auto pos = path.find_last_of('/');
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+}  // namespace
+
+std::uint32_t GetAttributes(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return kInvalidAttributes;
+    return AttributesFromStat(LastComponent(path), st);
+}
+
+bool SetAttributes(const std::string& path, std::uint32_t attributes) {
+    if (faults::ShouldFail(faults::Call::SetAttributes, path.c_str())) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & ATTR_READONLY)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    if (mode == (st.st_mode & 07777)) return true;
+    return ::chmod(path.c_str(), mode) == 0;
+}
+
+bool CopyAttributes(const std::string& from, const std::string& to) {
+    if (faults::ShouldFail(faults::Call::SetAttributes, to.c_str())) return false;
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0) return false;
+    return ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+}
+
+}  // namespace kivo

@@ -1,0 +1,230 @@
+#include "platform/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/Faults.h"
+#include "platform/FileTime.h"
+
+namespace kivo {
+namespace {
+
+std::string TempFolder() {
+    const char* dir = std::getenv("TMPDIR");
+    if (dir != nullptr && *dir != '\0') return dir;
+    return "/tmp";
+}
+
+// The owner's write permission is the read-only attribute; Windows refuses a
+// write open of a read-only file even to administrators, and the operations
+// rely on that refusal.
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+}
+
+}  // namespace
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), error_(other.error_), path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        error_ = other.error_;
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+bool File::Fail(int error) {
+    error_ = error;
+    return false;
+}
+
+bool File::Open(const std::string& path, Mode mode) {
+    Close();
+    path_ = path;
+    if (faults::ShouldFail(faults::Call::Open, path.c_str())) return Fail(errno);
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case Mode::Read: flags |= O_RDONLY; break;
+        case Mode::ReadWrite: flags |= O_RDWR; break;
+        case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+        case Mode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    }
+    if (mode != Mode::Read && mode != Mode::CreateNew && IsReadOnlyFile(path)) return Fail(EACCES);
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) return Fail(errno);
+    if (mode == Mode::Read) {
+        // Reading a folder "succeeds" at open time on POSIX; refuse it here as
+        // opening a folder as a file fails elsewhere.
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            return Fail(EISDIR);
+        }
+    }
+    fd_ = fd;
+    error_ = 0;
+    return true;
+}
+
+bool File::OpenAnonymousTemp() {
+    Close();
+    const std::string folder = TempFolder();
+    path_.clear();
+    if (faults::ShouldFail(faults::Call::Open, folder.c_str())) return Fail(errno);
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        fd_ = fd;
+        return true;
+    }
+#endif
+    std::string name = folder + "/kvtXXXXXX";
+    fd = ::mkstemp(name.data());
+    if (fd < 0) return Fail(errno);
+    ::unlink(name.c_str());
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    fd_ = fd;
+    return true;
+}
+
+bool File::CreateSiblingTemp(const std::string& folder, const std::string& prefix,
+                             std::string& path) {
+    Close();
+    std::string name = (folder.empty() ? std::string(".") : folder);
+    if (name.back() != '/') name += '/';
+    name += prefix + "XXXXXX";
+    path_ = name;
+    if (faults::ShouldFail(faults::Call::Open, name.c_str())) return Fail(errno);
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return Fail(errno);
+    // mkstemp gives 0600; a finished file should carry the usual mode.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    fd_ = fd;
+    path_ = name;
+    path = name;
+    return true;
+}
+
+std::int64_t File::Read(void* buffer, std::size_t size) {
+    if (fd_ < 0) return Fail(EBADF), -1;
+    if (faults::ShouldFail(faults::Call::Read, path_.c_str())) return Fail(errno), -1;
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer, size);
+        if (n >= 0) return n;
+        if (errno != EINTR) return Fail(errno), -1;
+    }
+}
+
+std::int64_t File::ReadFull(void* buffer, std::size_t size) {
+    std::size_t total = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (total < size) {
+        const std::int64_t n = Read(out + total, size - total);
+        if (n < 0) return -1;
+        if (n == 0) break;
+        total += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(total);
+}
+
+bool File::Write(const void* buffer, std::size_t size) {
+    if (fd_ < 0) return Fail(EBADF);
+    if (faults::ShouldFail(faults::Call::Write, path_.c_str())) return Fail(errno);
+    const auto* in = static_cast<const char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, in, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(errno);
+        }
+        if (n == 0) return Fail(ENOSPC);
+        in += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
+    if (fd_ < 0) return Fail(EBADF);
+    if (faults::ShouldFail(faults::Call::Write, path_.c_str())) return Fail(errno);
+    const auto* in = static_cast<const char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd_, in, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(errno);
+        }
+        if (n == 0) return Fail(ENOSPC);
+        in += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool File::Seek(std::uint64_t offset) {
+    if (fd_ < 0) return Fail(EBADF);
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail(errno);
+    return true;
+}
+
+bool File::SeekEnd() {
+    if (fd_ < 0) return Fail(EBADF);
+    if (::lseek(fd_, 0, SEEK_END) < 0) return Fail(errno);
+    return true;
+}
+
+std::int64_t File::Position() {
+    if (fd_ < 0) return Fail(EBADF), -1;
+    const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+    if (pos < 0) return Fail(errno), -1;
+    return pos;
+}
+
+std::int64_t File::Size() {
+    if (fd_ < 0) return Fail(EBADF), -1;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return Fail(errno), -1;
+    return st.st_size;
+}
+
+bool File::Flush() {
+    if (fd_ < 0) return Fail(EBADF);
+    if (faults::ShouldFail(faults::Call::Flush, path_.c_str())) return Fail(errno);
+    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) return Fail(errno);
+    return true;
+}
+
+bool File::SetTimes(std::uint64_t lastAccess, std::uint64_t lastWrite) {
+    if (fd_ < 0) return Fail(EBADF);
+    if (faults::ShouldFail(faults::Call::SetTimes, path_.c_str())) return Fail(errno);
+    timespec times[2] = {TimespecFromFileTime(lastAccess), TimespecFromFileTime(lastWrite)};
+    if (::futimens(fd_, times) != 0) return Fail(errno);
+    return true;
+}
+
+bool File::Close() {
+    if (fd_ < 0) return true;
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0 && errno != EINTR) return Fail(errno);
+    return true;
+}
+
+}  // namespace kivo

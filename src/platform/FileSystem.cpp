@@ -1,0 +1,140 @@
+#include "platform/FileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Attributes.h"
+#include "platform/Faults.h"
+
+namespace kivo {
+
+std::uint32_t AttributesFromStat(const std::string& name, const struct stat& st);
+
+namespace {
+
+FileTime ToFileTime(const struct statx_timestamp& ts) {
+    timespec t{};
+    t.tv_sec = ts.tv_sec;
+    t.tv_nsec = ts.tv_nsec;
+    return FileTimeFromTimespec(t);
+}
+
+std::string LastComponent(const std::string& path) {
+    const auto pos = path.find_last_of('/');
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+bool FillFromStatx(int dirfd, const char* path, int flags, const std::string& name,
+                   FindData& out) {
+    struct statx sx {};
+    if (::statx(dirfd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
+    struct stat st {};
+    st.st_mode = sx.stx_mode;
+    out.attributes = AttributesFromStat(name, st);
+    out.lastWriteTime = ToFileTime(sx.stx_mtime);
+    out.lastAccessTime = ToFileTime(sx.stx_atime);
+    out.creationTime = (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : out.lastWriteTime;
+    out.size = S_ISDIR(sx.stx_mode) ? 0 : sx.stx_size;
+    out.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    out.inode = sx.stx_ino;
+    return true;
+}
+
+bool Fill(int dirfd, const char* path, const std::string& name, bool followLinks, FindData& out) {
+    struct statx lx {};
+    if (::statx(dirfd, path, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &lx) != 0) return false;
+    out.isLink = S_ISLNK(lx.stx_mode);
+    if (out.isLink && followLinks) {
+        if (FillFromStatx(dirfd, path, 0, name, out)) return true;
+        // A dangling link is still a name in the folder; describe the link.
+    }
+    return FillFromStatx(dirfd, path, AT_SYMLINK_NOFOLLOW, name, out);
+}
+
+}  // namespace
+
+bool GetFindData(const std::string& path, FindData& out, bool followLinks) {
+    out = FindData{};
+    out.name = path;
+    return Fill(AT_FDCWD, path.c_str(), LastComponent(path), followLinks, out);
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool RemoveFile(const std::string& path) {
+    if (faults::ShouldFail(faults::Call::Delete, path.c_str())) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveFolder(const std::string& path) {
+    if (faults::ShouldFail(faults::Call::Delete, path.c_str())) return false;
+    return ::rmdir(path.c_str()) == 0;
+}
+
+bool RenamePath(const std::string& from, const std::string& to) {
+    if (faults::ShouldFail(faults::Call::Rename, to.c_str())) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+int CreateFolder(const std::string& path) {
+    if (faults::ShouldFail(faults::Call::Mkdir, path.c_str())) return errno;
+    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    return errno;
+}
+
+bool SetPathTimes(const std::string& path, FileTime lastAccess, FileTime lastWrite) {
+    if (faults::ShouldFail(faults::Call::SetTimes, path.c_str())) return false;
+    timespec times[2] = {TimespecFromFileTime(lastAccess), TimespecFromFileTime(lastWrite)};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+FolderEnumerator::~FolderEnumerator() { Close(); }
+
+bool FolderEnumerator::Open(const std::string& folder) {
+    Close();
+    folder_ = folder;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return false;
+    dir_ = dir;
+    return true;
+}
+
+bool FolderEnumerator::Next(FindData& out) {
+    if (dir_ == nullptr) return false;
+    DIR* dir = static_cast<DIR*>(dir_);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) return false;
+        out = FindData{};
+        out.name = entry->d_name;
+        if (Fill(::dirfd(dir), entry->d_name, out.name, true, out)) return true;
+        // Gone between the listing and the stat: not part of the folder now.
+    }
+}
+
+void FolderEnumerator::Close() {
+    if (dir_ != nullptr) {
+        ::closedir(static_cast<DIR*>(dir_));
+        dir_ = nullptr;
+    }
+}
+
+}  // namespace kivo

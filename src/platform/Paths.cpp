@@ -1,0 +1,136 @@
+#include "platform/Paths.h"
+
+#include <climits>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
+
+namespace kivo {
+
+void NormalizePath(std::string& path) {
+    if (path.size() < 3) return;
+    // Network prefixes do not exist here, so a run of separators collapses
+    // wherever it stands.
+    std::size_t out = 0;
+    for (std::size_t in = 0; in < path.size(); ++in) {
+        if (path[in] == kSeparator && out > 0 && path[out - 1] == kSeparator) continue;
+        path[out++] = path[in];
+    }
+    path.resize(out);
+    // The root keeps its separator.
+    while (path.size() > 1 && path.back() == kSeparator) path.pop_back();
+}
+
+std::string NormalizedPath(std::string path) {
+    NormalizePath(path);
+    return path;
+}
+
+int MakeFolders(const char* path) {
+    if (path == nullptr) return kErrorDirectory;
+    std::string work(path);
+    if (work.size() > PATH_MAX) work.resize(PATH_MAX);
+    if (work.size() < 2) return kErrorDirectory;
+    while (!work.empty() &&
+           (work.back() == kSeparator || static_cast<unsigned char>(work.back()) < 33))
+        work.pop_back();
+    if (work.size() < 2) return kErrorDirectory;
+    if (IsFolder(work)) return 0;
+
+    // Find the deepest prefix that exists; the root counts as one.
+    for (std::size_t i = work.size() - 1;; --i) {
+        if (work[i] == kSeparator) {
+            const std::string prefix = i == 0 ? std::string(1, kSeparator) : work.substr(0, i);
+            if (PathExists(prefix)) {
+                for (std::size_t j = i + 1; j <= work.size(); ++j) {
+                    if (j == work.size() || work[j] == kSeparator) {
+                        const std::string part = work.substr(0, j);
+                        if (!IsFolder(part)) {
+                            const int error = CreateFolder(part);
+                            if (error != 0) return error;
+                        }
+                    }
+                }
+                return 0;
+            }
+        }
+        if (i == 0) break;
+    }
+    if (IsFolder(work)) return 0;
+    return CreateFolder(work);
+}
+
+std::string ExecutableBaseName() {
+    char buffer[PATH_MAX + 1];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (n <= 0) return std::string();
+    const std::string path(buffer, static_cast<std::size_t>(n));
+    std::string name = BaseName(path);
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
+namespace {
+
+std::string DataHome() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return xdg;
+    const char* home = std::getenv("HOME");
+    std::string base;
+    if (home != nullptr && *home != '\0') {
+        base = home;
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        base = pw->pw_dir;
+    }
+    if (!base.empty() && base.back() == kSeparator) base.pop_back();
+    return base + "/.local/share";
+}
+
+}  // namespace
+
+std::string DataFolder(const std::string& sub) {
+    std::string folder = DataHome() + "/KALDORWORKS/" + ExecutableBaseName();
+    if (!sub.empty()) folder += "/" + sub;
+    if (!IsFolder(folder)) MakeFolders(folder);
+    return folder;
+}
+
+std::string SetStorePath(const std::string& dataFolder) {
+    return NormalizedPath(dataFolder + "/kivos.kvd");
+}
+
+std::string BindingStorePath(const std::string& dataFolder) {
+    return NormalizedPath(dataFolder + "/kvbind.kvb");
+}
+
+std::string BaseName(const std::string& path) {
+    const auto pos = path.find_last_of(kSeparator);
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string ParentFolder(const std::string& path) {
+    const auto pos = path.find_last_of(kSeparator);
+    if (pos == std::string::npos) return std::string();
+    if (pos == 0) return std::string(1, kSeparator);
+    return path.substr(0, pos);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == kSeparator) return folder + name;
+    return folder + kSeparator + name;
+}
+
+std::string Trim(const std::string& text) {
+    const char* spaces = " \t\r\n\v\f";
+    const auto first = text.find_first_not_of(spaces);
+    if (first == std::string::npos) return std::string();
+    const auto last = text.find_last_not_of(spaces);
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace kivo

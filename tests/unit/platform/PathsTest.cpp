@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "platform/FileSystem.h"
+#include "platform/Faults.h"
+#include "platform/Paths.h"
+#include "support/TempDir.h"
+
+namespace kivo {
+namespace {
+
+TEST(NormalizePath, CollapsesRunsAndDropsTrailingSeparators) {
+    struct Case {
+        const char* input;
+        const char* expected;
+    } cases[] = {
+        {"/Data//Sub/", "/Data/Sub"},
+        {"/Data///Sub///", "/Data/Sub"},
+        {"//srv//share", "/srv/share"},
+        {"/", "/"},
+        {"///", "/"},
+        {"ab", "ab"},      // shorter than 3: untouched
+        {"a/", "a/"},      // likewise
+        {"abc/", "abc"},
+        {"rel//x/", "rel/x"},
+        {"/a", "/a"},
+    };
+    for (const Case& c : cases) {
+        std::string path = c.input;
+        NormalizePath(path);
+        EXPECT_EQ(path, c.expected) << "input " << c.input;
+        EXPECT_LE(path.size(), std::string(c.input).size());
+    }
+}
+
+TEST(MakeFolders, CreatesMissingLevelsAndReportsUnusablePaths) {
+    test::TempDir dir;
+    const std::string deep = dir / "one/two/three/";
+    EXPECT_EQ(MakeFolders(deep), 0);
+    EXPECT_TRUE(IsFolder(dir / "one"));
+    EXPECT_TRUE(IsFolder(dir / "one/two/three"));
+    EXPECT_EQ(MakeFolders(deep), 0);  // already there
+
+    EXPECT_EQ(MakeFolders(static_cast<const char*>(nullptr)), kErrorDirectory);
+    EXPECT_EQ(MakeFolders(""), kErrorDirectory);
+    EXPECT_EQ(MakeFolders("/"), kErrorDirectory);
+    EXPECT_EQ(MakeFolders("/ \t"), kErrorDirectory);
+
+    // Trailing blanks and control characters are not part of the name.
+    EXPECT_EQ(MakeFolders(dir / "blank  \t"), 0);
+    EXPECT_TRUE(IsFolder(dir / "blank"));
+}
+
+TEST(MakeFolders, ReportsTheErrorOfTheFailedLevel) {
+    test::TempDir dir;
+    test::WriteFile(dir / "file", "x");
+    EXPECT_EQ(MakeFolders(dir / "file/sub"), ENOTDIR);
+
+    faults::Guard guard;
+    faults::Arm(faults::Call::Mkdir, ENOSPC, 2);  // the second level fails
+    EXPECT_EQ(MakeFolders(dir / "a/b/c"), ENOSPC);
+    EXPECT_TRUE(IsFolder(dir / "a"));
+    EXPECT_FALSE(PathExists(dir / "a/b"));
+}
+
+TEST(Paths, StorePathsAndDataFolder) {
+    test::TempDir dir;
+    EXPECT_EQ(SetStorePath(dir.path() + "/"), dir / "kivos.kvd");
+    EXPECT_EQ(BindingStorePath(dir.path()), dir / "kvbind.kvb");
+
+    setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    const std::string folder = DataFolder();
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(folder, dir / "KALDORWORKS/" + ExecutableBaseName());
+    EXPECT_TRUE(IsFolder(folder));
+    EXPECT_EQ(ExecutableBaseName(), "unit_platform");
+}
+
+TEST(Paths, SmallHelpers) {
+    EXPECT_EQ(BaseName("/a/b.txt"), "b.txt");
+    EXPECT_EQ(BaseName("b.txt"), "b.txt");
+    EXPECT_EQ(ParentFolder("/a/b.txt"), "/a");
+    EXPECT_EQ(ParentFolder("/b.txt"), "/");
+    EXPECT_EQ(ParentFolder("b.txt"), "");
+    EXPECT_EQ(JoinPath("/", "x"), "/x");
+    EXPECT_EQ(JoinPath("/a", "x"), "/a/x");
+    EXPECT_EQ(Trim("  \t name \r\n"), "name");
+    EXPECT_EQ(Trim("   "), "");
+}
+
+}  // namespace
+}  // namespace kivo
