@@ -28,10 +28,7 @@ std::string LastComponent(const std::string& path) {
     return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
-bool FillFromStatx(int dirfd, const char* path, int flags, const std::string& name,
-                   FindData& out) {
-    struct statx sx {};
-    if (::statx(dirfd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
+void FillFromStatx(const struct statx& sx, const std::string& name, FindData& out) {
     struct stat st {};
     st.st_mode = sx.stx_mode;
     out.attributes = AttributesFromStat(name, st);
@@ -41,18 +38,24 @@ bool FillFromStatx(int dirfd, const char* path, int flags, const std::string& na
     out.size = S_ISDIR(sx.stx_mode) ? 0 : sx.stx_size;
     out.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     out.inode = sx.stx_ino;
-    return true;
 }
 
+// One statx per name; a link costs a second one for its target, and a
+// dangling link is described by the link itself.
 bool Fill(int dirfd, const char* path, const std::string& name, bool followLinks, FindData& out) {
-    struct statx lx {};
-    if (::statx(dirfd, path, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &lx) != 0) return false;
-    out.isLink = S_ISLNK(lx.stx_mode);
+    constexpr unsigned kMask = STATX_BASIC_STATS | STATX_BTIME;
+    struct statx sx {};
+    if (::statx(dirfd, path, AT_SYMLINK_NOFOLLOW, kMask, &sx) != 0) return false;
+    out.isLink = S_ISLNK(sx.stx_mode);
     if (out.isLink && followLinks) {
-        if (FillFromStatx(dirfd, path, 0, name, out)) return true;
-        // A dangling link is still a name in the folder; describe the link.
+        struct statx target {};
+        if (::statx(dirfd, path, 0, kMask, &target) == 0) {
+            FillFromStatx(target, name, out);
+            return true;
+        }
     }
-    return FillFromStatx(dirfd, path, AT_SYMLINK_NOFOLLOW, name, out);
+    FillFromStatx(sx, name, out);
+    return true;
 }
 
 }  // namespace
