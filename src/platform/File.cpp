@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -27,6 +28,30 @@ bool IsReadOnlyFile(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
     return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+}
+
+// The process's umask, read without changing it: umask() can only be read by
+// setting it, which would race with threads creating files.
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        if (FILE* status = std::fopen("/proc/self/status", "r")) {
+            char line[256];
+            unsigned value = 0;
+            bool found = false;
+            while (std::fgets(line, sizeof line, status) != nullptr) {
+                if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                    found = true;
+                    break;
+                }
+            }
+            std::fclose(status);
+            if (found) return static_cast<mode_t>(value);
+        }
+        const mode_t old = ::umask(022);
+        ::umask(old);
+        return old;
+    }();
+    return mask;
 }
 
 }  // namespace
@@ -112,9 +137,7 @@ bool File::CreateSiblingTemp(const std::string& folder, const std::string& prefi
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return Fail(errno);
     // mkstemp gives 0600; a finished file should carry the usual mode.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, 0666 & ~ProcessUmask());
     fd_ = fd;
     path_ = name;
     path = name;

@@ -1,0 +1,60 @@
+#include "model/EntryDescription.h"
+
+#include "model/FileSet.h"
+#include "model/StringTable.h"
+#include "platform/FileSystem.h"
+
+namespace kivo {
+
+namespace {
+
+// These two texts never had a string-table id.
+constexpr const char* kIndividualFile = "Individual File";
+constexpr const char* kScanSubfolder = "Scan Sub-folder";
+constexpr const char* kJoinFormat = "%s; %s";
+
+// The display form of a pattern list: each pattern after the first is
+// appended as "%s; %s" would. The filter module has the same join for the
+// filter box; the model cannot depend on it, and the rule is one line.
+std::string JoinForDescription(const std::vector<std::string>& patterns) {
+    std::string text;
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        if (i > 0) text += "; ";
+        text += patterns[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+EntryKind ClassifyEntry(const std::string& path) {
+    if (IsFolder(path)) return EntryKind::Folder;
+    if (PathExists(path)) return EntryKind::File;
+    return EntryKind::Missing;
+}
+
+std::string DescribeEntry(const SetEntry& entry, EntryKind kind) {
+    switch (kind) {
+        case EntryKind::Missing:
+            return std::string();
+        case EntryKind::File:
+            return kIndividualFile;
+        case EntryKind::Folder:
+            break;
+    }
+    const std::string partA = entry.includeSubfolders ? kScanSubfolder : "";
+    std::string partB;
+    if (entry.patterns.empty()) {
+        partB = LoadText(IDS_ALL_FILES);
+    } else {
+        partB = FormatText(entry.filterMode == 0 ? IDS_INCLUDE_ONLY : IDS_EXCLUDE,
+                           JoinForDescription(entry.patterns));
+    }
+    return partA.empty() ? partB : FormatWith(kJoinFormat, {partA, partB});
+}
+
+std::string DescribeEntry(const SetEntry& entry) {
+    return DescribeEntry(entry, ClassifyEntry(entry.path));
+}
+
+}  // namespace kivo

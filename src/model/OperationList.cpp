@@ -1,0 +1,97 @@
+#include "model/OperationList.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "model/Archive.h"
+#include "model/SetName.h"
+#include "model/StoreFile.h"
+
+namespace kivo {
+
+namespace {
+
+bool ReadOperations(Archive& archive, Operations& out) {
+    std::int32_t count = 0;
+    if (!archive.ReadI32(count)) return false;
+    // Never reserve from the count: it may be damaged.
+    for (std::int32_t i = 0; i < count; ++i) {
+        auto operation = std::make_unique<Operation>();
+        if (!operation->Serialize(archive)) return false;
+        out.push_back(std::move(operation));
+    }
+    return true;
+}
+
+bool WriteOperations(Archive& archive, const std::vector<const Operation*>& operations) {
+    if (operations.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        return false;
+    }
+    if (!archive.WriteI32(static_cast<std::int32_t>(operations.size()))) return false;
+    for (const Operation* operation : operations) {
+        // Serialize does not change a record when storing.
+        if (!const_cast<Operation*>(operation)->Serialize(archive)) return false;
+    }
+    return true;
+}
+
+std::vector<const Operation*> Borrow(const Operations& operations) {
+    std::vector<const Operation*> view;
+    view.reserve(operations.size());
+    for (const auto& operation : operations) view.push_back(operation.get());
+    return view;
+}
+
+}  // namespace
+
+bool OperationList::Load(const std::string& path) {
+    return ReadStoreFile(path,
+                         [this](Archive& archive) { return ReadOperations(archive, operations); });
+}
+
+bool OperationList::LoadFromBytes(std::string_view bytes) {
+    Archive archive = Archive::LoadFrom(bytes);
+    return ReadOperations(archive, operations);
+}
+
+bool OperationList::Save(const std::string& path) const {
+    return SaveOperations(Borrow(operations), path);
+}
+
+std::string OperationList::SaveToBytes() const { return OperationStoreBytes(Borrow(operations)); }
+
+bool SaveOperations(const std::vector<const Operation*>& operations, const std::string& path) {
+    return ReplaceStoreFile(
+        path, [&operations](Archive& archive) { return WriteOperations(archive, operations); });
+}
+
+std::string OperationStoreBytes(const std::vector<const Operation*>& operations) {
+    std::string bytes;
+    Archive archive = Archive::StoreTo(bytes);
+    WriteOperations(archive, operations);
+    return bytes;
+}
+
+std::size_t RenameSet(Operations& operations, std::string_view oldName, std::string_view newName) {
+    if (SameSetName(oldName, newName)) return 0;
+    std::size_t changed = 0;
+    for (auto& operation : operations) {
+        if (SameSetName(operation->setName, oldName)) {
+            operation->setName = std::string(newName);
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+std::size_t RemoveSet(Operations& operations, std::string_view name) {
+    const auto bound = [name](const std::unique_ptr<Operation>& operation) {
+        return SameSetName(operation->setName, name);
+    };
+    const std::size_t before = operations.size();
+    operations.erase(std::remove_if(operations.begin(), operations.end(), bound),
+                     operations.end());
+    return before - operations.size();
+}
+
+}  // namespace kivo

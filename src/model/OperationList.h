@@ -1,0 +1,48 @@
+#pragma once
+// The saved operations of the binding store ("kvbind.kvb"), and how they
+// follow the renaming and removal of sets.
+//
+// File layout: i32 operation count, then per operation: i32 kind, str set
+// name, str destination, i32 overwrite mode, i32 erase passes, str zip
+// password, str zip name, i32 zip-name-by-time, i32 last-run high half,
+// i32 last-run low half, i32 flags.
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/Operation.h"
+
+namespace kivo {
+
+using Operations = std::vector<std::unique_ptr<Operation>>;
+
+class OperationList {
+public:
+    Operations operations;
+
+    // As SetList::Load: appends what was read completely, silently; true only
+    // when every announced operation was read.
+    bool Load(const std::string& path);
+    bool LoadFromBytes(std::string_view bytes);
+
+    bool Save(const std::string& path) const;
+    std::string SaveToBytes() const;
+};
+
+bool SaveOperations(const std::vector<const Operation*>& operations, const std::string& path);
+std::string OperationStoreBytes(const std::vector<const Operation*>& operations);
+
+// After a set was renamed: every operation bound to `oldName` (any letter
+// case) is bound to `newName`. A change of letter case only is not passed
+// on: the operations still find their set. Returns how many operations
+// changed; the caller saves the store when that is not zero.
+std::size_t RenameSet(Operations& operations, std::string_view oldName, std::string_view newName);
+
+// After a set was removed: every operation bound to `name` (any letter case)
+// is removed, keeping the order of the others. Returns how many were
+// removed; the caller saves the store after every call, even when none was.
+std::size_t RemoveSet(Operations& operations, std::string_view name);
+
+}  // namespace kivo

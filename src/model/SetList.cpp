@@ -1,0 +1,69 @@
+#include "model/SetList.h"
+
+#include <limits>
+
+#include "model/Archive.h"
+#include "model/StoreFile.h"
+
+namespace kivo {
+
+namespace {
+
+bool ReadSets(Archive& archive, std::vector<std::unique_ptr<FileSet>>& out) {
+    std::int32_t count = 0;
+    if (!archive.ReadI32(count)) return false;
+    // Never reserve from the count: it may be damaged.
+    for (std::int32_t i = 0; i < count; ++i) {
+        auto set = std::make_unique<FileSet>();
+        if (!set->Serialize(archive)) return false;
+        out.push_back(std::move(set));
+    }
+    return true;
+}
+
+bool WriteSets(Archive& archive, const std::vector<const FileSet*>& sets) {
+    if (sets.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        return false;
+    }
+    if (!archive.WriteI32(static_cast<std::int32_t>(sets.size()))) return false;
+    for (const FileSet* set : sets) {
+        // Serialize does not change a set when storing.
+        if (!const_cast<FileSet*>(set)->Serialize(archive)) return false;
+    }
+    return true;
+}
+
+std::vector<const FileSet*> Borrow(const std::vector<std::unique_ptr<FileSet>>& sets) {
+    std::vector<const FileSet*> view;
+    view.reserve(sets.size());
+    for (const auto& set : sets) view.push_back(set.get());
+    return view;
+}
+
+}  // namespace
+
+bool SetList::Load(const std::string& path) {
+    return ReadStoreFile(path, [this](Archive& archive) { return ReadSets(archive, sets); });
+}
+
+bool SetList::LoadFromBytes(std::string_view bytes) {
+    Archive archive = Archive::LoadFrom(bytes);
+    return ReadSets(archive, sets);
+}
+
+bool SetList::Save(const std::string& path) const { return SaveSets(Borrow(sets), path); }
+
+std::string SetList::SaveToBytes() const { return SetStoreBytes(Borrow(sets)); }
+
+bool SaveSets(const std::vector<const FileSet*>& sets, const std::string& path) {
+    return ReplaceStoreFile(path, [&sets](Archive& archive) { return WriteSets(archive, sets); });
+}
+
+std::string SetStoreBytes(const std::vector<const FileSet*>& sets) {
+    std::string bytes;
+    Archive archive = Archive::StoreTo(bytes);
+    WriteSets(archive, sets);
+    return bytes;
+}
+
+}  // namespace kivo

@@ -1,0 +1,43 @@
+#include "model/StoreFile.h"
+
+#include "model/Archive.h"
+#include "platform/Attributes.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+
+namespace kivo {
+
+bool ReadStoreFile(const std::string& path, const std::function<bool(Archive&)>& read) {
+    File file;
+    if (!file.Open(path, File::Mode::Read)) return false;
+    Archive archive = Archive::LoadFrom(file);
+    return read(archive);
+}
+
+bool ReplaceStoreFile(const std::string& path, const std::function<bool(Archive&)>& write) {
+    const std::uint32_t attributes = GetAttributes(path);
+    if (attributes != kInvalidAttributes &&
+        (attributes & (ATTR_READONLY | ATTR_DIRECTORY)) != 0) {
+        return false;
+    }
+
+    std::string folder = ParentFolder(path);
+    if (folder.empty()) folder = ".";
+    File file;
+    std::string tempPath;
+    if (!file.CreateSiblingTemp(folder, "." + BaseName(path) + ".", tempPath)) return false;
+
+    bool written = false;
+    {
+        Archive archive = Archive::StoreTo(file);
+        written = write(archive) && archive.Flush();
+    }
+    written = written && file.Flush();
+    written = file.Close() && written;
+    if (written && RenamePath(tempPath, path)) return true;
+    RemoveFile(tempPath);
+    return false;
+}
+
+}  // namespace kivo

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "model/OperationList.h"
+#include "model/SetName.h"
+#include "model/ZipOutputPath.h"
+
+namespace kivo {
+namespace {
+
+// Sets TZ for one test and restores the previous zone afterwards.
+class ZoneGuard {
+public:
+    explicit ZoneGuard(const char* zone) {
+        const char* old = std::getenv("TZ");
+        hadOld_ = old != nullptr;
+        if (hadOld_) old_ = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneGuard() {
+        if (hadOld_) {
+            setenv("TZ", old_.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    bool hadOld_ = false;
+    std::string old_;
+};
+
+// 2005-01-02 19:03:09 UTC and 2005-01-02 05:03:09 UTC as file times.
+constexpr FileTime k1903Utc = 127491661890000000ULL;
+constexpr FileTime k0503Utc = 127491157890000000ULL;
+
+TEST(OperationLabelTest, ShowsTheLastRunInLocalTime) {
+    Operation operation;
+    operation.setName = "Docs";
+    EXPECT_EQ(operation.Label(), "Docs");
+
+    const struct {
+        const char* zone;
+        FileTime lastRun;
+    } cases[] = {{"EST5", k1903Utc}, {"JST-9", k0503Utc}, {"UTC0", k0503Utc + 9 * 3600 * 10000000ULL}};
+    for (const auto& c : cases) {
+        ZoneGuard zone(c.zone);
+        operation.lastRun = c.lastRun;
+        EXPECT_EQ(operation.Label(), "Docs 2005-01-02 14:03:09") << c.zone;
+    }
+}
+
+TEST(OperationFlagsTest, EmptyFolderModeKeepsTheSkipBit) {
+    // Move: "Sub-folders only" with skip, then "No" without, then "Yes" with.
+    std::uint32_t flags = 0;
+    flags = WithSkipIfMissing(WithEmptyFolderMode(flags, EMPTY_FOLDERS_SUBFOLDERS_ONLY), true);
+    EXPECT_EQ(flags, 0x5u);
+    flags = WithSkipIfMissing(WithEmptyFolderMode(flags, EMPTY_FOLDERS_KEEP), false);
+    EXPECT_EQ(flags, 0x2u);
+    EXPECT_EQ(EmptyFolderModeOf(flags), EMPTY_FOLDERS_KEEP);
+    EXPECT_FALSE(SkipIfMissing(flags));
+    flags = WithSkipIfMissing(WithEmptyFolderMode(flags, EMPTY_FOLDERS_REMOVE), true);
+    EXPECT_EQ(flags, 0x1u);
+    EXPECT_EQ(EmptyFolderModeOf(flags), EMPTY_FOLDERS_REMOVE);
+    EXPECT_TRUE(SkipIfMissing(flags));
+    // Bits the program does not use are left as they were stored.
+    EXPECT_EQ(WithEmptyFolderMode(0xFFFFFFF9u, EMPTY_FOLDERS_KEEP), 0xFFFFFFFBu);
+    EXPECT_EQ(WithSkipIfMissing(0x80000006u, false), 0x80000006u);
+}
+
+TEST(SetNameTest, FoldsAsciiLettersOnly) {
+    EXPECT_TRUE(SameSetName("Docs", "DOCS"));
+    EXPECT_TRUE(SameSetName("a-Z_9", "A-z_9"));
+    EXPECT_FALSE(SameSetName("Docs", "Doc"));
+    EXPECT_FALSE(SameSetName("Docs", "Docs "));
+    EXPECT_FALSE(SameSetName("@", "`"));  // neighbours of the letter ranges
+    EXPECT_FALSE(SameSetName("[", "{"));
+    EXPECT_FALSE(SameSetName("\xC3\xA9", "\xC3\x89"));  // é and É stay distinct
+}
+
+Operations Bound(std::initializer_list<const char*> names) {
+    Operations operations;
+    int kind = 0;
+    for (const char* name : names) {
+        auto operation = std::make_unique<Operation>();
+        operation->setName = name;
+        operation->kind = kind++ % 4;
+        operation->lastRun = 1000 + kind;
+        operations.push_back(std::move(operation));
+    }
+    return operations;
+}
+
+std::vector<std::string> Names(const Operations& operations) {
+    std::vector<std::string> names;
+    for (const auto& operation : operations) names.push_back(operation->setName);
+    return names;
+}
+
+TEST(CascadeTest, RenameRepointsEveryLetterCaseAndKeepsLastRun) {
+    ZoneGuard zone("EST5");
+    Operations operations = Bound({"Docs", "Music", "DOCS", "docs2", "dOcS"});
+    operations[2]->lastRun = k1903Utc;
+    EXPECT_EQ(RenameSet(operations, "Docs", "Papers"), 3u);
+    EXPECT_EQ(Names(operations),
+              (std::vector<std::string>{"Papers", "Music", "Papers", "docs2", "Papers"}));
+    EXPECT_EQ(operations[2]->lastRun, k1903Utc);
+    EXPECT_EQ(operations[2]->Label(), "Papers 2005-01-02 14:03:09");
+
+    EXPECT_EQ(RenameSet(operations, "Nothing", "Else"), 0u);
+}
+
+TEST(CascadeTest, RenameOfLetterCaseOnlyLeavesOperations) {
+    Operations operations = Bound({"Docs", "DOCS"});
+    EXPECT_EQ(RenameSet(operations, "Docs", "docs"), 0u);
+    EXPECT_EQ(Names(operations), (std::vector<std::string>{"Docs", "DOCS"}));
+}
+
+TEST(CascadeTest, RemoveTakesEveryLetterCaseAndKeepsOrder) {
+    Operations operations = Bound({"A", "Docs", "B", "docs", "C", "DOCS"});
+    EXPECT_EQ(RemoveSet(operations, "dOCs"), 3u);
+    EXPECT_EQ(Names(operations), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(RemoveSet(operations, "Docs"), 0u);
+    EXPECT_EQ(operations.size(), 3u);
+}
+
+TEST(ZipOutputPathTest, FollowsTheNameRules) {
+    TimeParts now;
+    now.year = 2025;
+    now.month = 3;
+    now.day = 7;
+    now.hour = 9;
+    now.minute = 5;
+    now.second = 3;
+    const struct {
+        const char* folder;
+        const char* name;
+        bool byTime;
+        const char* expected;
+    } cases[] = {
+        {"/backup", "Backup.ZIP", false, "/backup/Backup.ZIP"},
+        {"/backup", "Backup", false, "/backup/Backup.zip"},
+        {"/backup", "Backup", true, "/backup/Backup250307090503.zip"},
+        {"/backup", "Backup.zip", true, "/backup/Backup.zip250307090503.zip"},
+        {"/backup", ".zip", false, "/backup/.zip.zip"},
+        {"/backup", "a.zip.txt", false, "/backup/a.zip.txt.zip"},
+        {"/backup", "x.Zip", false, "/backup/x.Zip"},
+        {"/backup//", "B", false, "/backup/B.zip"},
+        {"/", "B", false, "/B.zip"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SavedZipOutputPath(c.folder, c.name, c.byTime, now), c.expected)
+            << c.folder << " " << c.name;
+    }
+
+    Operation operation;
+    operation.destination = "/out";
+    operation.zipName = "Daily";
+    operation.zipNameByTime = 1;
+    now.year = 2100;
+    EXPECT_EQ(SavedZipOutputPath(operation, now), "/out/Daily000307090503.zip");
+}
+
+}  // namespace
+}  // namespace kivo
