@@ -1,5 +1,6 @@
 #pragma once
 // Expansion of a set into the item list the workers read.
+#include <cstdint>
 #include <string>
 
 #include "model/FileSet.h"
@@ -13,7 +14,25 @@ struct ExpandOptions {
     bool followFolderLinks = true;
 };
 
+// Every entry in set order; stops after the entry during which the list
+// was cancelled.
 void ExpandSet(const FileSet& set, ItemList& list, const ExpandOptions& options = {});
+
+// A file entry is listed as it is (no filter); a folder entry is scanned.
+// An entry that cannot be reached is skipped silently. Without
+// followFolderLinks a folder entry that is itself a link is not entered.
 void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& options = {});
+
+// Lists the files under `folder` that the entry's filter takes, depth-first
+// (sub-folders only when the entry asks for them); returns how many were
+// added. Relative names start at the last component of the entry's path.
+std::uint64_t ScanFolder(const SetEntry& entry, const std::string& folder, ItemList& list,
+                         const ExpandOptions& options = {});
+
+// Index in `fullPath` where the relative name of a file found under a folder
+// entry whose normalised path is `entryLength` bytes long begins: just after
+// the separator that precedes the entry folder's last component (for the
+// root "/": after the root).
+std::uint32_t RelativeNameStart(const std::string& fullPath, std::size_t entryLength);
 
 }  // namespace kivo

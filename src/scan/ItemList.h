@@ -1,7 +1,9 @@
 #pragma once
 // The expanded set: one record per file in an anonymous temporary file, so
 // any number of files costs the same small amount of memory.
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "ops/RunSink.h"
@@ -9,6 +11,10 @@
 #include "platform/FileTime.h"
 
 namespace kivo {
+
+// Longest path a record holds, in bytes without the terminator (PATH_MAX
+// less one). A longer path is refused, never cut.
+constexpr std::size_t kMaxItemPath = 4095;
 
 struct ItemRecord {
     std::uint32_t attributes = 0;
@@ -33,20 +39,41 @@ public:
     ItemList(const ItemList&) = delete;
     ItemList& operator=(const ItemList&) = delete;
 
+    // False when cancelled, reading has begun, the backing file is missing,
+    // the path is empty or longer than kMaxItemPath, or the data could not
+    // be written. Count and total only ever cover records that can be read
+    // back: when a buffered write fails, the records it held are taken out
+    // of them again.
     bool Add(const ItemRecord& record);
     int IsCancelled() const;
     std::uint64_t Count() const { return count_; }
     std::uint64_t TotalSize() const { return total_; }
+    // The next record in the order added; false at the end or on a read error.
     bool ReadNext(ItemRecord& record);
 
 private:
+    bool FlushPending();
+    void ReportCounter();
+    bool FillReadBuffer();
+
     File file_;
     const CancelFlag* cancel_;
     RunSink* sink_;
     std::uint64_t total_ = 0;
     std::uint64_t count_ = 0;
     bool reading_ = false;
-    // implementation detail: buffered reading/writing state may be added here
+    std::string counterFormat_;  // "%s Files,  %s", looked up once
+
+    // Records are packed into one buffer both ways; only whole flushes reach
+    // the file, each written at `committed_`, so a failed write never leaves
+    // a torn record in the part that is read back.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;              // bytes waiting (filling) or held (reading)
+    std::size_t readPos_ = 0;           // next unread byte in the buffer
+    std::uint64_t committed_ = 0;       // bytes of whole records in the file
+    std::uint64_t fileReadPos_ = 0;     // next file offset to read
+    std::uint64_t pendingCount_ = 0;    // records in the buffer, not yet written
+    std::uint64_t pendingSize_ = 0;     // their total size
 };
 
 }  // namespace kivo

@@ -1,0 +1,101 @@
+#include "scan/Expand.h"
+
+#include <algorithm>
+
+#include "platform/Attributes.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "scan/FolderWalk.h"
+#include "scan/Patterns.h"
+
+namespace kivo {
+namespace {
+
+class EntryScan final : public FolderWalk {
+public:
+    EntryScan(const SetEntry& entry, ItemList& list, const ExpandOptions& options)
+        : FolderWalk(entry.includeSubfolders != 0, options.followFolderLinks),
+          entry_(entry),
+          list_(list),
+          entryLength_(NormalizedPath(entry.path).size()) {}
+
+protected:
+    Visit OnFile(const std::string& path, std::size_t nameOffset, const FindData& data) override {
+        const std::string_view name = std::string_view(path).substr(nameOffset);
+        if (!AcceptsFileWithPath(entry_, name, path)) return Visit::Skipped;
+        // One record reused for every file keeps the walk free of
+        // allocations once its strings have grown.
+        record_.attributes = data.attributes;
+        record_.creationTime = data.creationTime;
+        record_.lastAccessTime = data.lastAccessTime;
+        record_.lastWriteTime = data.lastWriteTime;
+        record_.size = data.size;
+        record_.isLink = data.isLink;
+        record_.path = path;
+        record_.relativeStart = RelativeNameStart(path, entryLength_);
+        const bool added = list_.Add(record_);
+        if (list_.IsCancelled() != 0) return Visit::EndFolder;
+        return added ? Visit::Counted : Visit::Skipped;
+    }
+
+private:
+    const SetEntry& entry_;
+    ItemList& list_;
+    std::size_t entryLength_;
+    ItemRecord record_;
+};
+
+}  // namespace
+
+std::uint32_t RelativeNameStart(const std::string& fullPath, std::size_t entryLength) {
+    if (entryLength == 0 || fullPath.empty()) return 0;
+    std::size_t i = std::min(entryLength, fullPath.size()) - 1;
+    // A trailing separator of the entry path is not the one wanted; the
+    // root "/" is its own answer.
+    if (fullPath[i] == kSeparator && i > 0) --i;
+    for (;;) {
+        if (fullPath[i] == kSeparator) return static_cast<std::uint32_t>(i + 1);
+        if (i == 0) return 0;
+        --i;
+    }
+}
+
+std::uint64_t ScanFolder(const SetEntry& entry, const std::string& folder, ItemList& list,
+                         const ExpandOptions& options) {
+    EntryScan scan(entry, list, options);
+    return scan.Walk(NormalizedPath(folder));
+}
+
+void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& options) {
+    if (entry.path.empty()) return;
+    if (GetAttributes(entry.path) == kInvalidAttributes) return;
+    FindData data;
+    if (!GetFindData(entry.path, data, true)) return;
+
+    if ((data.attributes & ATTR_DIRECTORY) != 0) {
+        if (!options.followFolderLinks && IsLink(NormalizedPath(entry.path))) return;
+        ScanFolder(entry, entry.path, list, options);
+        return;
+    }
+
+    ItemRecord record;
+    record.attributes = data.attributes;
+    record.creationTime = data.creationTime;
+    record.lastAccessTime = data.lastAccessTime;
+    record.lastWriteTime = data.lastWriteTime;
+    record.size = data.size;
+    record.isLink = IsLink(entry.path);
+    record.path = entry.path;
+    const std::size_t slash = entry.path.rfind(kSeparator);
+    record.relativeStart = slash == std::string::npos ? 0 : static_cast<std::uint32_t>(slash + 1);
+    list.Add(record);
+}
+
+void ExpandSet(const FileSet& set, ItemList& list, const ExpandOptions& options) {
+    for (const auto& entry : set.entries) {
+        if (entry) ExpandEntry(*entry, list, options);
+        if (list.IsCancelled() != 0) break;
+    }
+}
+
+}  // namespace kivo

@@ -1,0 +1,61 @@
+#include "scan/FolderWalk.h"
+
+#include <algorithm>
+
+#include "platform/Attributes.h"
+#include "scan/ItemList.h"
+
+namespace kivo {
+
+std::uint64_t FolderWalk::Walk(const std::string& folder) {
+    path_ = folder;
+    stopped_ = false;
+    walkPath_.clear();
+    FindData self;
+    if (GetFindData(folder, self, true)) walkPath_.emplace_back(self.device, self.inode);
+    return WalkCurrent();
+}
+
+bool FolderWalk::OnWalkPath(const FindData& data) const {
+    return std::find(walkPath_.begin(), walkPath_.end(), std::make_pair(data.device, data.inode)) !=
+           walkPath_.end();
+}
+
+std::uint64_t FolderWalk::WalkCurrent() {
+    FolderEnumerator search;
+    if (!search.Open(path_)) return 0;
+    const std::size_t folderLength = path_.size();
+    const bool addSeparator = folderLength == 0 || path_.back() != kSeparator;
+    std::uint64_t count = 0;
+    FindData data;
+    while (!stopped_ && search.Next(data)) {
+        path_.resize(folderLength);
+        if (addSeparator) path_ += kSeparator;
+        const std::size_t nameOffset = path_.size();
+        path_ += data.name;
+        // Such a path cannot be listed whole, and a cut one would name
+        // another file.
+        if (path_.size() > kMaxItemPath || data.name.empty()) continue;
+
+        if ((data.attributes & ATTR_DIRECTORY) != 0) {
+            if (!includeSubfolders_ || data.name[0] == '.') continue;
+            if (data.isLink && !followFolderLinks_) continue;
+            if (OnWalkPath(data)) continue;
+            walkPath_.emplace_back(data.device, data.inode);
+            count += WalkCurrent();
+            walkPath_.pop_back();
+            continue;
+        }
+
+        const Visit visit = OnFile(path_, nameOffset, data);
+        if (visit == Visit::Counted) {
+            ++count;
+        } else if (visit == Visit::EndFolder) {
+            break;
+        }
+    }
+    path_.resize(folderLength);
+    return count;
+}
+
+}  // namespace kivo

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "scan/Format.h"
+
+namespace kivo {
+namespace {
+
+TEST(FormatCount, GroupsOfThree) {
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "0"},
+        {7, "7"},
+        {999, "999"},
+        {1000, "1,000"},
+        {1234, "1,234"},
+        {12345, "12,345"},
+        {123456, "123,456"},
+        {1234567, "1,234,567"},
+        {4294967296ULL, "4,294,967,296"},
+        {18446744073709551615ULL, "18,446,744,073,709,551,615"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(FormatCount(value), text) << value;
+}
+
+TEST(FormatSize, UnitBoundariesAndRounding) {
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "0"},
+        {1023, "1,023"},
+        {1024, "1.0 KB"},
+        {1536, "1.5 KB"},
+        {1048575, "1024.0 KB"},
+        {1048576, "1.0 MB"},
+        {1073741823, "1024.0 MB"},
+        {1073741824, "1.0 GB"},
+        {5368709120ULL, "5.0 GB"},
+        {1099511627776ULL, "1024.0 GB"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(FormatSize(value), text) << value;
+}
+
+}  // namespace
+}  // namespace kivo
