@@ -1,0 +1,29 @@
+#include "ui/DialogLauncher.h"
+
+#include "model/FileSet.h"
+#include "model/Operation.h"
+
+namespace kivo {
+
+std::unique_ptr<FileSet> DialogLauncher::CreateSet(QWidget*, const std::vector<std::string>&) {
+    return nullptr;
+}
+
+bool DialogLauncher::EditSet(QWidget*, FileSet&, const std::vector<std::string>&) { return false; }
+
+bool DialogLauncher::BindOperation(QWidget*, Operation&, bool) { return false; }
+
+bool DialogLauncher::RunOperation(QWidget*, int, const std::string&, const Operation*) {
+    return false;
+}
+
+void DialogLauncher::ShowZipViewer(QWidget*) {}
+void DialogLauncher::ShowAbout(QWidget*) {}
+void DialogLauncher::ShowConfigure(QWidget*) {}
+
+DialogLauncher& DefaultDialogLauncher() {
+    static DialogLauncher launcher;
+    return launcher;
+}
+
+}  // namespace kivo

@@ -1,0 +1,47 @@
+#pragma once
+// The dialogs the main window opens: the set editor, the run and bind
+// dialogs, the zip viewer, About and Configure. The main window reaches all
+// of them through this one interface; the base class opens nothing, and
+// each dialog takes over its method when it is built.
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace kivo {
+
+class FileSet;
+class Operation;
+
+class DialogLauncher {
+public:
+    virtual ~DialogLauncher() = default;
+
+    // The set editor on a new set; the new set on OK, null on Cancel.
+    // `namesInUse` are the names the new name must not repeat.
+    virtual std::unique_ptr<FileSet> CreateSet(QWidget* parent,
+                                               const std::vector<std::string>& namesInUse);
+    // The set editor on an existing set; true on OK, when it has written the
+    // name and entries into `set`.
+    virtual bool EditSet(QWidget* parent, FileSet& set, const std::vector<std::string>& namesInUse);
+
+    // The bind dialog of `operation.kind`, on a new record or on a copy of a
+    // saved one; true on OK, when it has written its values into `operation`.
+    virtual bool BindOperation(QWidget* parent, Operation& operation, bool isNew);
+
+    // The run dialog of `kind` with `setName` preselected (empty: none).
+    // `saved` is the saved operation whose options fill the dialog and which
+    // starts by itself, or null. True when the run completed.
+    virtual bool RunOperation(QWidget* parent, int kind, const std::string& setName,
+                              const Operation* saved);
+
+    virtual void ShowZipViewer(QWidget* parent);
+    virtual void ShowAbout(QWidget* parent);
+    virtual void ShowConfigure(QWidget* parent);
+};
+
+// What the program opens by default.
+DialogLauncher& DefaultDialogLauncher();
+
+}  // namespace kivo
