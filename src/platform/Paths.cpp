@@ -92,8 +92,12 @@ std::string DataHome() {
 
 }  // namespace
 
+std::string DataFolderOf(const std::string& appName) {
+    return DataHome() + "/KALDORWORKS/" + appName;
+}
+
 std::string DataFolder(const std::string& sub) {
-    std::string folder = DataHome() + "/KALDORWORKS/" + ExecutableBaseName();
+    std::string folder = DataFolderOf(ExecutableBaseName());
     if (!sub.empty()) folder += "/" + sub;
     if (!IsFolder(folder)) MakeFolders(folder);
     return folder;

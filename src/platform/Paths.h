@@ -24,6 +24,10 @@ std::string ExecutableBaseName();
 // [+ "/" + sub], created when missing.
 std::string DataFolder(const std::string& sub = std::string());
 
+// The data folder of the program named `appName` (kivo-cli shares the
+// desktop program's folder), not created.
+std::string DataFolderOf(const std::string& appName);
+
 // The two store files inside a data folder.
 std::string SetStorePath(const std::string& dataFolder);
 std::string BindingStorePath(const std::string& dataFolder);

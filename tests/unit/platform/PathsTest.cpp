@@ -69,7 +69,9 @@ TEST(Paths, StorePathsAndDataFolder) {
 
     setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
     const std::string folder = DataFolder();
+    const std::string shared = DataFolderOf("kivo");
     unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(shared, dir / "KALDORWORKS/kivo");
     EXPECT_EQ(folder, dir / "KALDORWORKS/" + ExecutableBaseName());
     EXPECT_TRUE(IsFolder(folder));
     EXPECT_EQ(ExecutableBaseName(), "unit_platform");
