@@ -1,0 +1,102 @@
+#include "ops/DeleteWorker.h"
+
+#include "model/StringTable.h"
+#include "ops/RemoveEmptyFolders.h"
+#include "ops/RunEngine.h"
+#include "ops/TransferBuffer.h"
+#include "ops/WipePattern.h"
+#include "platform/Attributes.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+
+namespace kivo {
+namespace {
+
+class DeleteWork : public ItemWork {
+public:
+    explicit DeleteWork(const DeleteOptions& options)
+        : passes_(ParsePasses(options.passesText)), removeEmptyMode_(options.removeEmptyMode) {}
+
+    bool NeedsBuffer() const override { return passes_ >= 1; }
+    bool FollowFolderLinks() const override { return false; }
+    int PhaseTextId() const override { return IDS_PHASE_DELETING; }
+
+    std::uint64_t Total(const ItemList& list) const override {
+        return passes_ >= 1 ? list.TotalSize() * passes_ : list.Count();
+    }
+
+    ItemOutcome Process(const ItemRecord& item, RunContext& context) override {
+        // The name itself, not what a link points to: a link is removed as a
+        // link and its target is neither overwritten nor deleted.
+        FindData found;
+        if (!GetFindData(item.path, found, /*followLinks=*/false)) {
+            // Gone since the scan: counted as done, nothing to report.
+            context.progress.Add(ShareOf(item));
+            if (context.Cancelled()) return StoppedRun();
+            return std::nullopt;
+        }
+        if (found.isLink) return RemoveLink(item, context);
+
+        for (unsigned pass = 0; pass < passes_; ++pass) {
+            if (ItemOutcome end = Overwrite(item, pass, context)) return end;
+        }
+        SetAttributes(item.path, ATTR_NORMAL);
+        if (!RemoveFile(item.path)) return FailedWith(IDS_CANNOT_DELETE_FILE, item.path);
+        if (passes_ == 0) context.progress.Add(1);
+        if (context.Cancelled()) return StoppedRun();
+        return std::nullopt;
+    }
+
+    void Finish(const FileSet& set) override { RemoveEmptySetFolders(set, removeEmptyMode_); }
+
+private:
+    std::uint64_t ShareOf(const ItemRecord& item) const {
+        return passes_ >= 1 ? item.size * passes_ : 1;
+    }
+
+    ItemOutcome RemoveLink(const ItemRecord& item, RunContext& context) {
+        if (!RemoveFile(item.path)) return FailedWith(IDS_CANNOT_DELETE_FILE, item.path);
+        context.progress.Add(ShareOf(item));
+        if (context.Cancelled()) return StoppedRun();
+        return std::nullopt;
+    }
+
+    // One pass over exactly the recorded size, from the file's start; the
+    // file is neither truncated nor extended beyond that size.
+    ItemOutcome Overwrite(const ItemRecord& item, unsigned pass, RunContext& context) {
+        File file;
+        if (!file.Open(item.path, File::Mode::ReadWrite))
+            return FailedWith(IDS_CANNOT_ERASE_FILE, item.path);
+        FillWipePattern(context.buffer, kTransferBufferSize, pass);
+        std::uint64_t remaining = item.size;
+        std::uint64_t sinceFlush = 0;
+        while (remaining != 0) {
+            const std::uint64_t chunk = remaining > kTransferBufferSize ? kTransferBufferSize : remaining;
+            if (!file.Write(context.buffer, static_cast<std::size_t>(chunk)))
+                return FailedWith(IDS_CANNOT_ERASE_FILE, item.path);
+            sinceFlush += chunk;
+            if (sinceFlush >= kFlushInterval) {
+                // A pattern that never reached the disk did not erase anything.
+                if (!file.Flush()) return FailedWith(IDS_CANNOT_ERASE_FILE, item.path);
+                sinceFlush = 0;
+            }
+            remaining -= chunk;
+            context.progress.Add(chunk);
+            if (context.Cancelled()) return StoppedRun();
+        }
+        return std::nullopt;
+    }
+
+    unsigned passes_;
+    int removeEmptyMode_;
+};
+
+}  // namespace
+
+RunResult DeleteWorker(const FileSet* set, const DeleteOptions& options, CancelFlag& cancel,
+                       RunSink& sink) {
+    DeleteWork work(options);
+    return RunItems(work, set, cancel, sink);
+}
+
+}  // namespace kivo

@@ -1,0 +1,53 @@
+#include "ops/FileTransfer.h"
+
+#include "model/StringTable.h"
+#include "ops/CopyHelpers.h"
+#include "ops/DestinationFile.h"
+#include "ops/TransferBuffer.h"
+#include "platform/Attributes.h"
+#include "platform/Paths.h"
+
+namespace kivo {
+
+std::string DestinationPathOf(const std::string& destinationFolder, const ItemRecord& item) {
+    return NormalizedPath(destinationFolder + "/" + item.RelativeName());
+}
+
+ItemOutcome TransferFile(const std::string& sourcePath, const std::string& destinationPath,
+                         RunContext& context) {
+    File source;
+    if (!source.Open(sourcePath, File::Mode::Read))
+        return FailedWith(IDS_ERROR_OPEN_READ, sourcePath);
+    DestinationFile destination = CreateDestinationFile(destinationPath);
+    if (!destination.IsOpen()) return FailedWith(IDS_ERROR_CREATE_FILE, destinationPath);
+
+    // Every early return below discards the temporary file with
+    // `destination`, so the destination name never shows a partial file.
+    std::uint64_t sinceFlush = 0;
+    for (;;) {
+        const std::int64_t got = source.Read(context.buffer, kTransferBufferSize);
+        if (got < 0) return FailedWith(IDS_ERROR_READING_FILE, sourcePath);
+        if (got == 0) break;
+        const auto bytes = static_cast<std::uint64_t>(got);
+        if (!destination.file().Write(context.buffer, static_cast<std::size_t>(bytes)))
+            return FailedWith(IDS_ERROR_WRITING_FILE, destinationPath);
+        sinceFlush += bytes;
+        if (sinceFlush >= kFlushInterval) {
+            // Data that did not reach the disk is a failed write.
+            if (!destination.file().Flush())
+                return FailedWith(IDS_ERROR_WRITING_FILE, destinationPath);
+            sinceFlush = 0;
+        }
+        if (context.Cancelled()) return StoppedRun();
+        context.progress.Add(bytes);
+    }
+
+    CopyFileTimes(source, destination.file());  // times that cannot be set are not an error
+    source.Close();
+    destination.Close();
+    CopyAttributes(sourcePath, destination.tempPath());  // likewise
+    if (!destination.Commit()) return FailedWith(IDS_ERROR_CREATE_FILE, destinationPath);
+    return std::nullopt;
+}
+
+}  // namespace kivo

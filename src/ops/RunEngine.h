@@ -1,0 +1,57 @@
+#pragma once
+// The part every Delete, Copy and Move run shares: labels, the transfer
+// buffer, the scan into an item list, the phase text, the counters, and
+// reading back exactly the records the scan produced. An operation supplies
+// only what it does per record and after the last one.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "model/FileSet.h"
+#include "ops/RunProgress.h"
+#include "ops/RunSink.h"
+#include "scan/ItemList.h"
+
+namespace kivo {
+
+// Template text of the phase label while the set is expanded.
+inline constexpr const char* kScanningText = "Scanning Files...";
+
+// What the per-record work may use.
+struct RunContext {
+    unsigned char* buffer = nullptr;  // kTransferBufferSize bytes, or null when not asked for
+    RunProgress& progress;
+    const CancelFlag& cancel;
+
+    bool Cancelled() const { return cancel.load(std::memory_order_relaxed) != 0; }
+};
+
+// A record's work either lets the run go on (nullopt) or ends it.
+using ItemOutcome = std::optional<RunResult>;
+
+class ItemWork {
+public:
+    virtual ~ItemWork() = default;
+    virtual bool NeedsBuffer() const = 0;
+    // Copy enters folders reached through links; Delete and Move never do,
+    // so they cannot reach data outside the set.
+    virtual bool FollowFolderLinks() const = 0;
+    virtual int PhaseTextId() const = 0;
+    virtual std::uint64_t Total(const ItemList& list) const = 0;
+    virtual ItemOutcome Process(const ItemRecord& item, RunContext& context) = 0;
+    // After the last record; the set is the one the run expanded.
+    virtual void Finish(const FileSet& /*set*/) {}
+};
+
+// Runs `work` on `set` (may be null: nothing to do) and returns how the run
+// ended. A record the item list cannot give back ends the run as failed with
+// "Internal error.": the list is a private temporary file, so this is a fault
+// of the machine, and going on would silently leave files unprocessed.
+RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSink& sink);
+
+// The end of a failed run: a table text with the path on its own line.
+RunResult FailedWith(int textId, const std::string& path);
+RunResult FailedWith(int textId);
+RunResult StoppedRun();
+
+}  // namespace kivo

@@ -1,0 +1,218 @@
+// Copy: destination names, the overwrite policy, times and attributes, and
+// an older destination that survives every failure.
+#include <gtest/gtest.h>
+
+#include "ops/CopyHelpers.h"
+#include "ops/CopyWorker.h"
+#include "ops/OpsTestSupport.h"
+#include "platform/Attributes.h"
+#include "platform/Faults.h"
+
+namespace kivo::test {
+namespace {
+
+constexpr FileTime kWritten = 133000000000000000ULL;  // a day in 2022
+
+class CopyTest : public ::testing::Test {
+protected:
+    RunResult Run(const std::vector<std::string>& paths, int mode = 0, int skipIfMissing = 0,
+                  const std::string& destination = std::string()) {
+        auto set = MakeSet(paths);
+        CopyOptions options;
+        options.destinationFolder = destination.empty() ? out : destination;
+        options.overwriteMode = mode;
+        options.skipIfMissing = skipIfMissing;
+        return CopyWorker(set.get(), options, cancel, sink);
+    }
+
+    TempDir dir;
+    std::string out = dir / "out";
+    CancelFlag cancel{0};
+    RecordingSink sink;
+    faults::Guard guard;
+};
+
+TEST_F(CopyTest, CopiesUnderRelativeNamesWithTimesAndAttributes) {
+    WriteFile(dir / "src/Docs/sub/a.txt", "alpha");
+    WriteFile(dir / "src/Docs/locked.txt", "locked");
+    WriteFile(dir / "src/Docs/empty.txt", "");
+    WriteFile(dir / "src/single.txt", std::string(50000, 's'));
+    for (const char* name : {"Docs/sub/a.txt", "Docs/locked.txt", "Docs/empty.txt"})
+        ASSERT_TRUE(SetPathTimes(dir / (std::string("src/") + name), kWritten, kWritten + 7));
+    ASSERT_TRUE(SetAttributes(dir / "src/Docs/locked.txt", ATTR_READONLY));
+
+    EXPECT_EQ(Run({dir / "src/Docs", dir / "src/single.txt"}).end, RunEnd::Done);
+
+    // Times first: reading the copy may move its access time.
+    EXPECT_EQ(Info(out + "/Docs/sub/a.txt").lastWriteTime, kWritten + 7);
+    EXPECT_EQ(Info(out + "/Docs/sub/a.txt").lastAccessTime,
+              Info(dir / "src/Docs/sub/a.txt").lastAccessTime);
+    EXPECT_EQ(ReadFile(out + "/Docs/sub/a.txt"), "alpha");
+    EXPECT_EQ(ReadFile(out + "/single.txt"), std::string(50000, 's'));
+    EXPECT_NE(GetAttributes(out + "/Docs/locked.txt") & ATTR_READONLY, 0u);
+    EXPECT_EQ(GetAttributes(out + "/Docs/sub/a.txt") & ATTR_READONLY, 0u);
+    EXPECT_TRUE(Exists(out + "/Docs/empty.txt"));
+    EXPECT_EQ(Info(out + "/Docs/empty.txt").size, 0u);
+    EXPECT_EQ(Info(out + "/Docs/empty.txt").lastWriteTime, kWritten + 7);
+    EXPECT_TRUE(TempFilesUnder(out).empty());
+    EXPECT_TRUE(NeverDecreases(sink.percents));
+    EXPECT_EQ(sink.percents.back(), 100);
+}
+
+TEST_F(CopyTest, OverwritePolicy) {
+    enum class Dest { Missing, Equal, OneTickOlder, Newer };
+    struct Case {
+        int mode, skipIfMissing;
+        Dest dest;
+        bool copied;
+    };
+    const Case cases[] = {
+        {kOverwriteAlways, 0, Dest::Equal, true},
+        {kOverwriteAlways, 0, Dest::Newer, true},
+        {kOverwriteNever, 0, Dest::Equal, false},
+        {kOverwriteNever, 0, Dest::Missing, true},
+        {kOverwriteIfOlder, 0, Dest::Equal, false},
+        {kOverwriteIfOlder, 0, Dest::OneTickOlder, true},
+        {kOverwriteIfOlder, 0, Dest::Newer, false},
+        {kOverwriteIfOlder, 0, Dest::Missing, true},
+        {kOverwriteAlways, 1, Dest::Missing, false},
+        {kOverwriteAlways, 1, Dest::Equal, true},
+        {kOverwriteNever, 1, Dest::Missing, false},
+        {kOverwriteNever, 1, Dest::Equal, false},
+    };
+    const std::string source = dir / "f.txt";
+    const std::string target = out + "/f.txt";
+    WriteFile(source, "new");
+    ASSERT_TRUE(SetPathTimes(source, kWritten, kWritten));
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(out);
+        if (c.dest != Dest::Missing) {
+            WriteFile(target, "old");
+            const FileTime t = c.dest == Dest::Equal          ? kWritten
+                               : c.dest == Dest::OneTickOlder ? kWritten - 1
+                                                              : kWritten + 1;
+            ASSERT_TRUE(SetPathTimes(target, t, t));
+        }
+        sink.percents.clear();
+        const RunResult result = Run({source}, c.mode, c.skipIfMissing);
+        const std::string label = "mode " + std::to_string(c.mode) + " skip " +
+                                  std::to_string(c.skipIfMissing) + " dest " +
+                                  std::to_string(static_cast<int>(c.dest));
+        EXPECT_EQ(result.end, RunEnd::Done) << label;
+        EXPECT_EQ(sink.percents, std::vector<int>{100}) << label;
+        if (c.copied) {
+            EXPECT_EQ(ReadFile(target), "new") << label;
+        } else if (c.dest == Dest::Missing) {
+            EXPECT_FALSE(Exists(target)) << label;
+        } else {
+            EXPECT_EQ(ReadFile(target), "old") << label;
+        }
+    }
+}
+
+TEST_F(CopyTest, NeverCopiesAFileOntoItself) {
+    // The set folder's parent as destination names every source itself.
+    WriteFile(dir / "set/a.txt", "a");
+    WriteFile(dir / "set/sub/b.txt", "b");
+    EXPECT_EQ(Run({dir / "set"}, kOverwriteAlways, 0, dir.path()).end, RunEnd::Done);
+    EXPECT_EQ(ReadFile(dir / "set/a.txt"), "a");
+    EXPECT_EQ(ReadFile(dir / "set/sub/b.txt"), "b");
+    EXPECT_TRUE(TempFilesUnder(dir.path()).empty());
+    EXPECT_EQ(sink.percents.back(), 100);
+
+    // Another name of the same file is the same file.
+    WriteFile(dir / "h.txt", "hard");
+    std::filesystem::create_directories(out);
+    std::filesystem::create_hard_link(dir / "h.txt", out + "/h.txt");
+    const std::uint64_t inode = Info(dir / "h.txt").inode;
+    EXPECT_EQ(Run({dir / "h.txt"}, kOverwriteAlways).end, RunEnd::Done);
+    EXPECT_EQ(Info(out + "/h.txt").inode, inode);
+    EXPECT_EQ(ReadFile(dir / "h.txt"), "hard");
+}
+
+TEST_F(CopyTest, ReadOnlyDestinationIsReplaced) {
+    WriteFile(dir / "f.txt", "new");
+    WriteFile(out + "/f.txt", "old");
+    ASSERT_TRUE(SetAttributes(out + "/f.txt", ATTR_READONLY));
+    EXPECT_EQ(Run({dir / "f.txt"}, kOverwriteAlways).end, RunEnd::Done);
+    EXPECT_EQ(ReadFile(out + "/f.txt"), "new");
+    EXPECT_EQ(GetAttributes(out + "/f.txt") & ATTR_READONLY, 0u);
+}
+
+// Each failure names the file it concerns, keeps the files copied before
+// it, and leaves the older destination and no temporary file behind.
+TEST_F(CopyTest, FailuresLeaveTheOlderDestinationIntact) {
+    const std::string first = dir / "one.txt";
+    const std::string big = dir / "big.bin";
+    const std::string target = out + "/big.bin";
+    struct Case {
+        faults::Call call;
+        const char* pathPart;
+        unsigned nth;  // temporary files of both files match ".kvt-"
+        const char* message;
+        bool namesSource;
+    };
+    const Case cases[] = {
+        {faults::Call::Open, "big.bin", 1, "Error open file read", true},
+        {faults::Call::Open, ".kvt-", 2, "Error create file", false},
+        {faults::Call::Read, "big.bin", 1, "Error reading file", true},
+        {faults::Call::Write, ".kvt-", 2, "Error writting file", false},
+        {faults::Call::Write, ".kvt-", 50, "Error writting file", false},
+        {faults::Call::Flush, ".kvt-", 1, "Error writting file", false},
+        {faults::Call::Rename, "big.bin", 1, "Error create file", false},
+    };
+    WriteFile(first, "first");
+    WriteBytes(big, 3 * 1024 * 1024, 'n');
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(out);
+        WriteFile(target, "old");
+        faults::Reset();
+        // The first file copies; the fault hits the big one.
+        faults::Arm(c.call, EIO, c.nth, 1, c.pathPart);
+        const RunResult result = Run({first, big}, kOverwriteAlways);
+        EXPECT_EQ(result.end, RunEnd::Failed) << c.message;
+        EXPECT_EQ(result.errorText, ErrorText(c.message, c.namesSource ? big : target));
+        EXPECT_EQ(ReadFile(out + "/one.txt"), "first") << c.message;
+        EXPECT_EQ(ReadFile(target), "old") << c.message;
+        EXPECT_TRUE(TempFilesUnder(out).empty()) << c.message;
+    }
+
+    // A folder where the file should go.
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(target);
+    faults::Reset();
+    const RunResult folder = Run({big}, kOverwriteAlways);
+    EXPECT_EQ(folder.errorText, ErrorText("Error create file", target));
+    EXPECT_TRUE(TempFilesUnder(out).empty());
+}
+
+TEST_F(CopyTest, CancelDuringALargeFileKeepsTheOlderDestination) {
+    WriteBytes(dir / "big.bin", 1024 * 1024, 'n');
+    WriteFile(out + "/big.bin", "old");
+    int chunks = 0;
+    sink.onPercent = [&](int) {
+        if (++chunks == 3) cancel = 1;
+    };
+    const RunResult result = Run({dir / "big.bin"}, kOverwriteAlways);
+    EXPECT_EQ(result.end, RunEnd::Stopped);
+    EXPECT_EQ(ReadFile(out + "/big.bin"), "old");
+    EXPECT_TRUE(TempFilesUnder(out).empty());
+    EXPECT_TRUE(SameBytes(ReadFile(dir / "big.bin"), std::string(1024 * 1024, 'n')));
+}
+
+TEST(GetFileInfo, FindsFilesAndFoldersWithTrailingSeparators) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "abc");
+    FindData info;
+    EXPECT_EQ(GetFileInfo(dir / "a.txt", info), 1);
+    EXPECT_EQ(info.size, 3u);
+    EXPECT_EQ(GetFileInfo(dir.path() + "//", info), 1);
+    EXPECT_NE(info.attributes & ATTR_DIRECTORY, 0u);
+    EXPECT_EQ(GetFileInfo("/", info), 1);
+    EXPECT_NE(info.attributes & ATTR_DIRECTORY, 0u);
+    EXPECT_EQ(GetFileInfo(dir / "missing", info), 0);
+    EXPECT_EQ(GetFileInfo("", info), 0);
+}
+
+}  // namespace
+}  // namespace kivo::test

@@ -1,0 +1,291 @@
+// Delete: overwrite passes, deletion, messages and the state left behind.
+#include <gtest/gtest.h>
+
+#include "ops/DeleteWorker.h"
+#include "ops/OpsTestSupport.h"
+#include "ops/WipePattern.h"
+#include "platform/Attributes.h"
+#include "platform/Faults.h"
+
+namespace kivo::test {
+namespace {
+
+constexpr std::uint32_t kSeed = 12345;
+
+class DeleteTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetWipeSeedSourceForTesting(+[]() -> std::uint32_t { return kSeed; }); }
+    void TearDown() override { SetWipeSeedSourceForTesting(nullptr); }
+
+    RunResult Run(const std::vector<std::string>& paths, const std::string& passes, int mode = 1,
+                  int includeSubfolders = 1) {
+        auto set = MakeSet(paths, includeSubfolders);
+        DeleteOptions options;
+        options.passesText = passes;
+        options.removeEmptyMode = mode;
+        return DeleteWorker(set.get(), options, cancel, sink);
+    }
+
+    TempDir dir;
+    CancelFlag cancel{0};
+    RecordingSink sink;
+    faults::Guard guard;
+};
+
+// A pass that cannot complete leaves what the pass before it wrote, so each
+// pass's bytes can be read back: a failing write at the start of pass k
+// shows pass k - 1, a failing delete shows the last pass.
+TEST_F(DeleteTest, EachPassWritesItsPattern) {
+    struct Case {
+        const char* passes;
+        faults::Call failing;
+        unsigned nth;
+        unsigned shownPass;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"1", faults::Call::Delete, 1, 0, "Can not delete file"},
+        {"2", faults::Call::Write, 2, 0, "Can not erase file"},
+        {"2", faults::Call::Delete, 1, 1, "Can not delete file"},
+        {"3", faults::Call::Write, 3, 1, "Can not erase file"},
+        {"3", faults::Call::Delete, 1, 2, "Can not delete file"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = dir / "victim.bin";
+        WriteBytes(file, 16384, 'x');
+        faults::Reset();
+        faults::Arm(c.failing, EIO, c.nth, 1, "victim.bin");
+        const RunResult result = Run({file}, c.passes);
+        EXPECT_EQ(result.end, RunEnd::Failed) << c.passes;
+        EXPECT_EQ(result.errorText, ErrorText(c.message, file));
+        EXPECT_TRUE(SameBytes(ReadFile(file), PassContent(c.shownPass, 16384, kSeed)))
+            << c.passes << " passes, shown pass " << c.shownPass;
+    }
+}
+
+TEST_F(DeleteTest, FileOf40000BytesIsWrittenInThreeChunksEveryPass) {
+    const std::string first = dir / "first.bin";
+    const std::string file = dir / "big.bin";
+    const std::string original(40000, 'x');
+    // Write n fails: what the writes before it covered shows how long they were.
+    struct Case {
+        const char* passes;
+        unsigned failingWrite;
+        std::string expected;
+    };
+    const std::string pass0 = PassContent(0, 40000, kSeed);
+    const Case cases[] = {
+        {"1", 2, pass0.substr(0, 16384) + original.substr(16384)},
+        {"1", 3, pass0.substr(0, 32768) + original.substr(32768)},
+        {"2", 4, pass0},
+        {"2", 6, PassContent(1, 32768, kSeed) + pass0.substr(32768)},
+    };
+    for (const Case& c : cases) {
+        WriteFile(first, "earlier");
+        WriteFile(file, original);
+        faults::Reset();
+        faults::Arm(faults::Call::Write, ENOSPC, c.failingWrite, 1, "big.bin");
+        const RunResult result = Run({first, file}, c.passes);
+        EXPECT_EQ(result.errorText, ErrorText("Can not erase file", file));
+        EXPECT_FALSE(Exists(first)) << "files before the failing one are gone";
+        EXPECT_TRUE(SameBytes(ReadFile(file), c.expected)) << c.passes << "/" << c.failingWrite;
+    }
+
+    // One pass is exactly three writes; the bar moves after each chunk.
+    WriteFile(file, original);
+    faults::Reset();
+    faults::Arm(faults::Call::Write, ENOSPC, 4, 1, "big.bin");
+    sink.percents.clear();
+    EXPECT_EQ(Run({file}, "1").end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_EQ(sink.percents, (std::vector<int>{40, 81, 100}));
+}
+
+TEST_F(DeleteTest, EmptyFileIsOpenedOncePerPassAndNeverMovesTheBar) {
+    const std::string file = dir / "empty";
+    WriteFile(file, "");
+    faults::Arm(faults::Call::Open, EACCES, 4, 1, "empty");
+    EXPECT_EQ(Run({file}, "3").end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_TRUE(sink.percents.empty());
+
+    WriteFile(file, "");
+    faults::Reset();
+    faults::Arm(faults::Call::Open, EACCES, 3, 1, "empty");
+    const RunResult third = Run({file}, "3");
+    EXPECT_EQ(third.errorText, ErrorText("Can not erase file", file));
+    EXPECT_TRUE(Exists(file));
+}
+
+TEST_F(DeleteTest, PassesTextDecidesTheNumberOfPasses) {
+    // 999 is capped: the last pass writes 0xFF and there is no 258th write.
+    const std::string file = dir / "ten";
+    WriteBytes(file, 10, 'x');
+    faults::Arm(faults::Call::Write, EIO, 258, 1, "ten");
+    faults::Arm(faults::Call::Delete, EIO, 1, 1, "ten");
+    const RunResult capped = Run({file}, "999");
+    EXPECT_EQ(capped.errorText, ErrorText("Can not delete file", file));
+    EXPECT_EQ(faults::FiredCount(), 1u) << "only the delete failed";
+    EXPECT_EQ(ReadFile(file), std::string(10, '\xFF'));
+
+    // An empty text deletes without writing; the bar counts files.
+    const std::string other = dir / "other";
+    WriteBytes(file, 10, 'x');
+    WriteBytes(other, 10, 'y');
+    faults::Reset();
+    faults::Arm(faults::Call::Write, EIO, 1, 0, dir.path());
+    sink.percents.clear();
+    EXPECT_EQ(Run({file, other}, "").end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(Exists(other));
+    EXPECT_EQ(sink.percents, (std::vector<int>{50, 100}));
+}
+
+TEST_F(DeleteTest, CancelInsideAPassLeavesThatFilePartlyOverwritten) {
+    const std::string a = dir / "a", b = dir / "b", c = dir / "c";
+    WriteBytes(a, 10, 'a');
+    WriteBytes(b, 100000, 'b');
+    WriteBytes(c, 10, 'c');
+    int chunks = 0;
+    // a's chunk in each pass, then b's first two.
+    sink.onPercent = [&](int) {
+        if (++chunks == 4) cancel = 1;
+    };
+    const RunResult result = Run({a, b, c}, "2");
+    EXPECT_EQ(result.end, RunEnd::Stopped);
+    EXPECT_TRUE(result.errorText.empty());
+    EXPECT_FALSE(Exists(a));
+    EXPECT_TRUE(SameBytes(ReadFile(b), PassContent(0, 32768, kSeed) + std::string(100000 - 32768, 'b')));
+    EXPECT_EQ(ReadFile(c), std::string(10, 'c'));
+    EXPECT_TRUE(NeverDecreases(sink.percents));
+}
+
+TEST_F(DeleteTest, RecordedSizeIsWrittenWhateverTheFileBecame) {
+    const std::string grown = dir / "grown", shrunk = dir / "shrunk";
+    WriteBytes(grown, 100, 'g');
+    WriteBytes(shrunk, 100, 's');
+    faults::Arm(faults::Call::Delete, EIO, 1, 0, dir.path());
+    sink.onPhase = [&](const std::string& text) {
+        if (text == "Deleting Files...") WriteFile(grown, std::string(100, 'g') + std::string(50, 'T'));
+    };
+    Run({grown}, "2");
+    EXPECT_EQ(ReadFile(grown), std::string(100, '\0') + std::string(50, 'T'));
+    sink.onPhase = [&](const std::string& text) {
+        if (text == "Deleting Files...") WriteBytes(shrunk, 10, 's');
+    };
+    Run({shrunk}, "2");
+    EXPECT_EQ(ReadFile(shrunk), std::string(100, '\0'));
+}
+
+TEST_F(DeleteTest, VanishedFileCountsAsDone) {
+    const std::string gone = dir / "gone", kept = dir / "kept";
+    WriteBytes(gone, 1000, 'x');
+    WriteBytes(kept, 1000, 'y');
+    sink.onPhase = [&](const std::string& text) {
+        if (text == "Deleting Files...") std::filesystem::remove(gone);
+    };
+    EXPECT_EQ(Run({gone, kept}, "1").end, RunEnd::Done);
+    EXPECT_FALSE(Exists(kept));
+    EXPECT_EQ(sink.percents, (std::vector<int>{50, 100}));
+}
+
+TEST_F(DeleteTest, ReadOnlyHiddenAndFailedDeletes) {
+    const std::string readOnly = dir / "readonly.bin", hidden = dir / ".hidden";
+
+    // A read-only file cannot be opened for writing...
+    WriteBytes(readOnly, 100, 'r');
+    ASSERT_TRUE(SetAttributes(readOnly, ATTR_READONLY));
+    const RunResult erase = Run({readOnly}, "1");
+    EXPECT_EQ(erase.errorText, ErrorText("Can not erase file", readOnly));
+    EXPECT_EQ(ReadFile(readOnly), std::string(100, 'r'));
+
+    // ...but without passes its attributes are reset and it goes.
+    EXPECT_EQ(Run({readOnly}, "0").end, RunEnd::Done);
+    EXPECT_FALSE(Exists(readOnly));
+
+    WriteBytes(hidden, 100, 'h');
+    EXPECT_EQ(Run({hidden}, "2").end, RunEnd::Done);
+    EXPECT_FALSE(Exists(hidden));
+
+    // A delete that fails leaves the file with normal attributes.
+    WriteBytes(readOnly, 100, 'r');
+    ASSERT_TRUE(SetAttributes(readOnly, ATTR_READONLY));
+    faults::Arm(faults::Call::Delete, EPERM, 1, 1, "readonly.bin");
+    const RunResult stuck = Run({readOnly}, "0");
+    EXPECT_EQ(stuck.errorText, ErrorText("Can not delete file", readOnly));
+    EXPECT_TRUE(Exists(readOnly));
+    EXPECT_EQ(GetAttributes(readOnly) & ATTR_READONLY, 0u);
+}
+
+TEST_F(DeleteTest, FlushFollowsEvery2MiBAndAFailedFlushIsAFailedErase) {
+    const std::string file = dir / "flush";
+    faults::Arm(faults::Call::Flush, EIO, 1, 0, "flush");
+    WriteBytes(file, 2097151, 'x');
+    EXPECT_EQ(Run({file}, "1").end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u) << "no flush below 2 MiB, none at the end of a pass";
+
+    WriteBytes(file, 2097152, 'x');
+    const RunResult result = Run({file}, "1");
+    EXPECT_EQ(result.errorText, ErrorText("Can not erase file", file));
+    EXPECT_EQ(faults::FiredCount(), 1u);
+    EXPECT_TRUE(Exists(file));
+}
+
+TEST_F(DeleteTest, LinksAreRemovedAsLinksAndNeverFollowed) {
+    const std::string outside = dir / "outside";
+    WriteBytes(outside + "/keep.txt", 100, 'k');
+    WriteBytes(outside + "/target.txt", 100, 't');
+    const std::string set = dir / "set";
+    WriteBytes(set + "/own.txt", 100, 'o');
+    std::filesystem::create_directory_symlink(outside, set + "/linked");
+    std::filesystem::create_symlink(outside + "/target.txt", set + "/filelink");
+
+    EXPECT_EQ(Run({set}, "1", /*mode=*/0).end, RunEnd::Done);
+    EXPECT_EQ(ReadFile(outside + "/keep.txt"), std::string(100, 'k'));
+    EXPECT_EQ(ReadFile(outside + "/target.txt"), std::string(100, 't'));
+    EXPECT_FALSE(Exists(set + "/own.txt"));
+    EXPECT_FALSE(Exists(set + "/filelink"));
+    // The folder link is an entry that stays, so the set folder stays too.
+    EXPECT_TRUE(Exists(set + "/linked"));
+    EXPECT_TRUE(Exists(set));
+}
+
+TEST_F(DeleteTest, EmptyFolderModes) {
+    auto build = [&] {
+        WriteFile(dir / "set/a.txt", "a");
+        WriteFile(dir / "set/sub/b.txt", "b");
+        std::filesystem::create_directories(dir / "set/sub/deeper/empty");
+    };
+    struct Case {
+        int mode;
+        bool setKept, subKept;
+    };
+    const Case cases[] = {{0, false, false}, {1, true, true}, {2, true, false}};
+    for (const Case& c : cases) {
+        build();
+        EXPECT_EQ(Run({dir / "set"}, "0", c.mode).end, RunEnd::Done);
+        EXPECT_EQ(Exists(dir / "set"), c.setKept) << c.mode;
+        EXPECT_EQ(Exists(dir / "set/sub"), c.subKept) << c.mode;
+        EXPECT_FALSE(Exists(dir / "set/a.txt"));
+        std::filesystem::remove_all(dir / "set");
+    }
+
+    // A dot folder is never entered and keeps its parent; sub-folders of a
+    // folder scanned without them are still emptied away.
+    WriteFile(dir / "dot/a.txt", "a");
+    std::filesystem::create_directories(dir / "dot/.cache");
+    WriteFile(dir / "flat/a.txt", "a");
+    WriteFile(dir / "flat/sub/b.txt", "b");
+    std::filesystem::create_directories(dir / "flat/empty/inner");
+    EXPECT_EQ(Run({dir / "dot"}, "0", 0).end, RunEnd::Done);
+    EXPECT_TRUE(Exists(dir / "dot/.cache"));
+    EXPECT_EQ(Run({dir / "flat"}, "0", 0, /*includeSubfolders=*/0).end, RunEnd::Done);
+    EXPECT_FALSE(Exists(dir / "flat/empty"));
+    EXPECT_TRUE(Exists(dir / "flat/sub/b.txt"));
+}
+
+}  // namespace
+}  // namespace kivo::test
