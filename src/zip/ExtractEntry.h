@@ -1,0 +1,48 @@
+#pragma once
+// Extraction of one entry of a loaded archive into a target folder.
+#include <string>
+
+#include "platform/File.h"
+#include "zip/ZipEntry.h"
+#include "zip/ZipProgress.h"
+
+namespace kivo::zip {
+
+// Result codes of ExtractEntry; the run maps them to reason texts.
+enum ExtractCode : int {
+    kExtractOk = 0,              // extracted, created or skipped
+    kExtractNameTooShort = 1,    // name shorter than the prefix
+    kExtractCannotCreate = 2,    // target cannot be created, or lies outside
+    kExtractBadHeader = 3,       // local header or encryption header unreadable
+    kExtractBadPassword = 4,
+    kExtractNoMemory = 5,
+    kExtractReadError = 6,       // entry data short or unreadable
+    kExtractWriteError = 7,
+    kExtractCrcError = 8,        // CRC-32 (or length) of the data differs
+    kExtractBadMethod = 9,       // neither stored nor deflated
+    kExtractInflateError = 10,
+    kExtractCancelled = 11,
+};
+
+// Input and output block sizes, and the bytes written between two flushes.
+constexpr std::size_t kExtractInputBlock = 16384;
+constexpr std::size_t kExtractOutputBlock = 32768;
+constexpr std::uint64_t kExtractFlushInterval = 0x200000;
+
+// Prefix used for the file an entry is written to before it replaces the
+// target; it is hidden so a file manager does not show a half-written file.
+constexpr const char* kExtractTempPrefix = ".kivo-extract-";
+
+// Writes `entry` below `targetFolder` under its name after `prefix`.
+// `password` null means none was given; an empty one is tested like any
+// other. An existing file is replaced only by a complete file whose CRC
+// matched (written beside it, then renamed over it); a failure leaves no
+// partial file and an existing one as it was.
+int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& targetFolder,
+                 const std::string& prefix, const std::string* password, ZipProgress& progress,
+                 bool skipExisting);
+
+// The reason text of a code; empty for success and for a cancel.
+std::string ExtractReasonText(int code);
+
+}  // namespace kivo::zip

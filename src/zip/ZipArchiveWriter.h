@@ -1,0 +1,31 @@
+#pragma once
+// Turns an item list into one zip archive: every file as a deflated entry,
+// then the central directory and the end record. The archive is built in a
+// temporary file beside the output path and renamed over it only when
+// complete, so a failed or cancelled run leaves any earlier archive as it was.
+#include <cstddef>
+#include <string>
+
+#include "scan/ItemList.h"
+#include "zip/ZipLimits.h"
+#include "zip/ZipProgress.h"
+
+namespace kivo::zip {
+
+class ZipArchiveWriter {
+public:
+    explicit ZipArchiveWriter(ZipLimits limits = {}) : limits_(limits) {}
+
+    // Returns nonzero on success. A null password or a length of 0 means no
+    // encryption; `progress` may be null.
+    int Build(ItemList& items, const char* password, std::size_t passwordLength,
+              const std::string& archivePath, ZipProgress* progress);
+
+private:
+    ZipLimits limits_;
+};
+
+// The archive name of an item: its relative name without leading '/'.
+std::string EntryNameOf(const ItemRecord& item);
+
+}  // namespace kivo::zip

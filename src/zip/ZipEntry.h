@@ -1,0 +1,44 @@
+#pragma once
+// One entry of a loaded archive: a file from the central directory, or a
+// folder that the names imply (or that the archive lists explicitly).
+#include <cstdint>
+#include <string>
+
+#include "platform/FileTime.h"
+
+namespace kivo::zip {
+
+class ZipEntry {
+public:
+    virtual ~ZipEntry() = default;
+
+    // folderPath with or without a trailing slash; empty for the top level.
+    // recursive takes in every deeper name as well.
+    int IsChildOf(const std::string& folderPath, bool recursive) const;
+
+    std::uint32_t offset = 0;  // of the local file header
+    // Central directory name without leading slashes, slash-separated, a
+    // folder ending in '/'; UTF-8 (see Cp437.h).
+    std::string name;
+    FileTime time = 0;  // from the DOS date and time, no zone conversion; 0 when invalid
+    std::uint32_t crc = 0;
+    bool encrypted = false;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t uncompressedSize = 0;
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;   // general-purpose flags of the central directory
+    std::string displayName;   // last component, no trailing slash
+    std::string typeText;      // viewer's cache, empty at first
+    bool isFolder = false;
+    int iconIndex = -1;        // viewer's cache
+};
+
+// The last component of a name, or for a folder name ending in a slash the
+// component before that slash.
+std::string DisplayNameOf(const std::string& name);
+
+// DOS date and time as a file time, with no time-zone conversion (the writer
+// stores UTC fields). 0 for fields no calendar has.
+FileTime DosFieldsToFileTime(std::uint16_t date, std::uint16_t time);
+
+}  // namespace kivo::zip

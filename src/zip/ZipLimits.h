@@ -1,0 +1,16 @@
+#pragma once
+// What the classic zip records can hold. Anything beyond makes the writer
+// fail rather than write truncated fields. The all-ones values are left out
+// because readers take them as "look in the zip64 records".
+#include <cstdint>
+
+namespace kivo::zip {
+
+struct ZipLimits {
+    // Largest size or offset a 32-bit field may carry.
+    std::uint64_t maxField32 = 0xFFFFFFFEu;
+    // Largest number of entries the 16-bit counts may carry.
+    std::uint64_t maxEntries = 0xFFFFu;
+};
+
+}  // namespace kivo::zip

@@ -1,0 +1,154 @@
+#pragma once
+// Builds zip archives byte by byte, so tests control every field, including
+// the ones other tools would never write.
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "zip/ZipCrypto.h"
+#include "zip/ZipFormat.h"
+
+namespace kivo::test {
+
+inline std::string RawDeflate(const std::string& data) {
+    z_stream s{};
+    deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&s, data.size()) + 16, '\0');
+    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    s.avail_in = static_cast<uInt>(data.size());
+    s.next_out = reinterpret_cast<Bytef*>(out.data());
+    s.avail_out = static_cast<uInt>(out.size());
+    deflate(&s, Z_FINISH);
+    out.resize(s.total_out);
+    deflateEnd(&s);
+    return out;
+}
+
+inline std::uint32_t CrcOf(const std::string& data) {
+    return static_cast<std::uint32_t>(
+        ::crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
+struct Member {
+    Member(std::string n, std::string c, std::uint16_t m = zip::kMethodDeflated)
+        : name(std::move(n)), content(std::move(c)), method(m) {}
+    std::string name;
+    std::string content;
+    std::uint16_t method = zip::kMethodDeflated;
+    std::string password;        // empty: not encrypted
+    bool dataDescriptor = false;  // local CRC and sizes zero, values after the data
+    std::uint16_t flags = 0;      // extra general-purpose bits
+    std::uint16_t dosTime = 0x6C2A;  // 13:33:20
+    std::uint16_t dosDate = 0x5A8C;  // 2025-04-12
+    std::string centralExtra;    // extra field of the central header only
+};
+
+inline void Put16(std::string& s, std::uint16_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>(v >> 8);
+}
+inline void Put32(std::string& s, std::uint32_t v) {
+    Put16(s, static_cast<std::uint16_t>(v));
+    Put16(s, static_cast<std::uint16_t>(v >> 16));
+}
+
+struct ArchiveBytes {
+    std::string bytes;
+    std::vector<std::size_t> localOffsets;
+    std::size_t centralOffset = 0;
+    std::size_t endOffset = 0;
+};
+
+inline std::string EndRecord(std::uint16_t thisDisk, std::uint16_t centralDisk,
+                             std::uint16_t onDisk, std::uint16_t total, std::uint32_t size,
+                             std::uint32_t offset, const std::string& comment) {
+    std::string s;
+    Put32(s, zip::kEndOfCentralDirSignature);
+    Put16(s, thisDisk);
+    Put16(s, centralDisk);
+    Put16(s, onDisk);
+    Put16(s, total);
+    Put32(s, size);
+    Put32(s, offset);
+    Put16(s, static_cast<std::uint16_t>(comment.size()));
+    return s + comment;
+}
+
+inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
+                                 const std::string& comment = std::string()) {
+    ArchiveBytes a;
+    std::string central;
+    for (const Member& m : members) {
+        std::string data = m.method == zip::kMethodDeflated ? RawDeflate(m.content) : m.content;
+        const std::uint32_t crc = CrcOf(m.content);
+        std::uint16_t flags = m.flags;
+        if (!m.password.empty()) {
+            flags |= zip::kFlagEncrypted;
+            zip::ZipCrypto crypto;
+            crypto.MakeHeader(m.password.data(), m.password.size(), crc);
+            std::string header(reinterpret_cast<const char*>(crypto.Header()), 12);
+            crypto.EncryptBuffer(reinterpret_cast<unsigned char*>(data.data()), data.size());
+            data = header + data;
+        }
+        if (m.dataDescriptor) flags |= zip::kFlagDataDescriptor;
+        a.localOffsets.push_back(a.bytes.size());
+        std::string& s = a.bytes;
+        Put32(s, zip::kLocalFileHeaderSignature);
+        Put16(s, 20);
+        Put16(s, flags);
+        Put16(s, m.method);
+        Put16(s, m.dosTime);
+        Put16(s, m.dosDate);
+        Put32(s, m.dataDescriptor ? 0 : crc);
+        Put32(s, m.dataDescriptor ? 0 : static_cast<std::uint32_t>(data.size()));
+        Put32(s, m.dataDescriptor ? 0 : static_cast<std::uint32_t>(m.content.size()));
+        Put16(s, static_cast<std::uint16_t>(m.name.size()));
+        Put16(s, 0);
+        s += m.name + data;
+        if (m.dataDescriptor) {
+            Put32(s, zip::kDataDescriptorSignature);
+            Put32(s, crc);
+            Put32(s, static_cast<std::uint32_t>(data.size()));
+            Put32(s, static_cast<std::uint32_t>(m.content.size()));
+        }
+        Put32(central, zip::kCentralDirectorySignature);
+        Put16(central, 20);
+        Put16(central, 20);
+        Put16(central, flags);
+        Put16(central, m.method);
+        Put16(central, m.dosTime);
+        Put16(central, m.dosDate);
+        Put32(central, crc);
+        Put32(central, static_cast<std::uint32_t>(data.size()));
+        Put32(central, static_cast<std::uint32_t>(m.content.size()));
+        Put16(central, static_cast<std::uint16_t>(m.name.size()));
+        Put16(central, static_cast<std::uint16_t>(m.centralExtra.size()));
+        Put16(central, 0);
+        Put16(central, 0);
+        Put16(central, 0);
+        Put32(central, 0);
+        Put32(central, static_cast<std::uint32_t>(a.localOffsets.back()));
+        central += m.name + m.centralExtra;
+    }
+    a.centralOffset = a.bytes.size();
+    a.bytes += central;
+    a.endOffset = a.bytes.size();
+    const auto n = static_cast<std::uint16_t>(members.size());
+    a.bytes += EndRecord(0, 0, n, n, static_cast<std::uint32_t>(central.size()),
+                         static_cast<std::uint32_t>(a.centralOffset), comment);
+    return a;
+}
+
+inline void Patch16(std::string& s, std::size_t at, std::uint16_t v) {
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>(v >> 8);
+}
+inline void Patch32(std::string& s, std::size_t at, std::uint32_t v) {
+    Patch16(s, at, static_cast<std::uint16_t>(v));
+    Patch16(s, at + 2, static_cast<std::uint16_t>(v >> 16));
+}
+
+}  // namespace kivo::test

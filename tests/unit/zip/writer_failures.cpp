@@ -1,0 +1,261 @@
+// A failed or cancelled build leaves no temporary file and the archive that
+// was at the output path before stays exactly as it was.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Faults.h"
+#include "zip/ZipArchiveWriter.h"
+#include "zip/writer_support.h"
+
+namespace kivo::zip {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr const char* kOldArchive = "the archive of the previous run";
+
+// Calls `onAdd` after every AddDone with the progress so far.
+class ScriptedProgress : public ZipProgress {
+public:
+    std::function<bool(const ScriptedProgress&)> cancelWhen;
+    std::function<void(const ScriptedProgress&)> onAdd;
+    int IsCancelled() override { return cancelWhen && cancelWhen(*this) ? 1 : 0; }
+    void AddDone(std::uint32_t bytes) override {
+        ZipProgress::AddDone(bytes);
+        if (onAdd) onAdd(*this);
+    }
+};
+
+// Sources in dir/src, the archive at dir/out/backup.zip holding an older archive.
+class WriterFailure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(dir_ / "src/first.txt", test::SampleText(50000));
+        WriteFile(dir_ / "src/second.bin", test::NoiseBytes(40000));
+        WriteFile(dir_ / "src/third.txt", test::SampleText(3000, 3));
+        WriteFile(out_, kOldArchive);
+    }
+
+    int Build(ZipProgress* progress = nullptr, const char* password = nullptr,
+              ZipLimits limits = {},
+              const std::vector<std::string>& names = {"first.txt", "second.bin", "third.txt"}) {
+        ItemList list;
+        test::AddItems(list, dir_ / "src", names);
+        return ZipArchiveWriter(limits).Build(list, password, password ? 2 : 0, out_, progress);
+    }
+
+    void ExpectOldArchiveUntouched() {
+        EXPECT_EQ(ReadFile(out_), kOldArchive);
+        EXPECT_EQ(test::NamesIn(dir_ / "out"), std::vector<std::string>{"backup.zip"});
+    }
+
+    TempDir dir_;
+    std::string out_ = dir_ / "out/backup.zip";
+    faults::Guard guard_;
+};
+
+TEST_F(WriterFailure, UnreadableSourceInEitherPass) {
+    struct Case {
+        const char* what;
+        faults::Call call;
+        unsigned nth;
+    };
+    // second.bin is read in 32 KiB blocks: 2 reads and the end in the first
+    // pass, so its 4th read is the first of the second pass.
+    for (const Case c : {Case{"open", faults::Call::Open, 1}, Case{"first pass", faults::Call::Read, 1},
+                         Case{"end of first pass", faults::Call::Read, 3},
+                         Case{"second pass", faults::Call::Read, 4},
+                         Case{"end of second pass", faults::Call::Read, 6}}) {
+        SCOPED_TRACE(c.what);
+        for (const char* password : {static_cast<const char*>(nullptr), "pw"}) {
+            faults::Arm(c.call, EACCES, c.nth, 1, "second.bin");
+            EXPECT_EQ(Build(nullptr, password), 0);
+            EXPECT_EQ(faults::FiredCount(), 1u);
+            faults::Reset();
+            ExpectOldArchiveUntouched();
+        }
+    }
+}
+
+TEST_F(WriterFailure, EveryArchiveWriteCanFail) {
+    // Fails the 1st, 2nd, ... write to the temporary archive until a build
+    // gets through without meeting the fault: each of those writes (headers,
+    // data, the header rewrite, the directory, the end record) is covered.
+    unsigned nth = 1;
+    for (; nth < 200; ++nth) {
+        faults::Reset();
+        faults::Arm(faults::Call::Write, ENOSPC, nth, 1, ".backup.zip.");
+        const int built = Build();
+        if (faults::FiredCount() == 0) {
+            EXPECT_EQ(built, 1);
+            break;
+        }
+        SCOPED_TRACE(nth);
+        EXPECT_EQ(built, 0);
+        ExpectOldArchiveUntouched();
+    }
+    EXPECT_GT(nth, 8u);  // three entries need well over eight writes
+    EXPECT_LT(nth, 200u);
+    EXPECT_NE(ReadFile(out_), kOldArchive);
+}
+
+TEST_F(WriterFailure, FlushAndRenameFailures) {
+    for (const auto call : {faults::Call::Flush, faults::Call::Rename}) {
+        faults::Arm(call, EIO, 1, 0);
+        EXPECT_EQ(Build(), 0);
+        EXPECT_GE(faults::FiredCount(), 1u);
+        faults::Reset();
+        ExpectOldArchiveUntouched();
+    }
+}
+
+TEST_F(WriterFailure, CancelInFirstAndSecondPass) {
+    const std::uint64_t firstSize = 50000;
+    struct Case {
+        const char* what;
+        std::function<bool(const ScriptedProgress&)> when;
+    };
+    const std::vector<Case> cases = {
+        {"first block", [](const ScriptedProgress& p) { return p.Done() > 0; }},
+        {"second pass of the first file",
+         [=](const ScriptedProgress& p) { return p.Done() > firstSize; }},
+        {"last file", [](const ScriptedProgress& p) { return p.Done() + 1000 > p.Total(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedProgress progress;
+        progress.cancelWhen = c.when;
+        EXPECT_EQ(Build(&progress, "pw"), 0);
+        ExpectOldArchiveUntouched();
+    }
+}
+
+TEST_F(WriterFailure, FileChangedBetweenThePasses) {
+    // The change happens right after the first block of the second pass of
+    // first.txt was read.
+    const std::string path = dir_ / "src/first.txt";
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    };
+    const std::vector<Case> cases = {
+        {"grown", [&] { std::ofstream(path, std::ios::app) << "more"; }},
+        {"rewritten in place",
+         [&] {
+             std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(45000);
+             f << "CHANGED";
+         }},
+        {"shortened", [&] { std::filesystem::resize_file(path, 40000); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(path, test::SampleText(50000));
+        ScriptedProgress progress;
+        bool changed = false;
+        progress.onAdd = [&](const ScriptedProgress& p) {
+            if (!changed && p.Done() > 50000) {
+                c.change();
+                changed = true;
+            }
+        };
+        EXPECT_EQ(Build(&progress), 0);
+        EXPECT_TRUE(changed);
+        ExpectOldArchiveUntouched();
+    }
+}
+
+TEST_F(WriterFailure, UnreadableItemListWritesNoEntry) {
+    // The list's backing file is an anonymous temporary file, so it is the
+    // only read without a path.
+    ItemList list;
+    test::AddItems(list, dir_ / "src", {"first.txt"});
+    faults::Arm(faults::Call::Read, EIO, 1, 1);
+    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, out_, nullptr), 0);
+    EXPECT_EQ(faults::FiredCount(), 1u);
+    ExpectOldArchiveUntouched();
+}
+
+TEST_F(WriterFailure, ArchiveThatCannotBeCreated) {
+    faults::Arm(faults::Call::Open, EACCES, 1, 0, ".backup.zip.");
+    EXPECT_EQ(Build(), 0);
+    ExpectOldArchiveUntouched();
+    faults::Reset();
+    ItemList list;
+    test::AddItems(list, dir_ / "src", {"first.txt"});
+    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, dir_ / "missing/folder/a.zip", nullptr), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
+}
+
+TEST_F(WriterFailure, FormatLimitsAreNeverExceeded) {
+    // The limits are scaled down to the size of a small archive, measured
+    // first without limits: the noise entry, then a small text entry.
+    const std::vector<std::string> names = {"second.bin", "third.txt"};
+    ASSERT_EQ(Build(nullptr, nullptr, {}, names), 1);
+    const std::string unlimited = ReadFile(out_);
+    const auto layout = test::ParseArchive(unlimited);
+    ASSERT_EQ(layout.locals.size(), 2u);
+    const std::uint64_t noiseCompressed = layout.locals[0].compressedSize;
+    const std::uint64_t secondHeader = layout.locals[1].position;
+    const std::uint64_t directoryOffset = layout.end.directoryOffset;
+    ASSERT_GT(noiseCompressed, 40000u);  // noise does not shrink
+    WriteFile(out_, kOldArchive);
+
+    struct Case {
+        const char* what;
+        ZipLimits limits;
+    };
+    const std::vector<Case> cases = {
+        {"entry too large", ZipLimits{39999, 0xFFFF}},
+        {"compressed entry too large", ZipLimits{noiseCompressed - 1, 0xFFFF}},
+        {"local header offset too far", ZipLimits{secondHeader - 1, 0xFFFF}},
+        {"directory offset too far", ZipLimits{directoryOffset - 1, 0xFFFF}},
+        {"too many entries", ZipLimits{0xFFFFFFFEu, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Build(nullptr, nullptr, c.limits, names), 0);
+        ExpectOldArchiveUntouched();
+    }
+    // Right at the limits the archive is written, and written the same.
+    EXPECT_EQ(Build(nullptr, nullptr, ZipLimits{directoryOffset, 2}, names), 1);
+    EXPECT_EQ(ReadFile(out_), unlimited);
+}
+
+TEST_F(WriterFailure, MoreThan65535EntriesIsRefused) {
+    ItemList list;
+    ItemRecord record;
+    record.path = dir_ / "src/third.txt";
+    record.relativeStart = static_cast<std::uint32_t>((dir_ / "src/").size());
+    for (int i = 0; i < 65536; ++i) ASSERT_TRUE(list.Add(record));
+    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, out_, nullptr), 0);
+    ExpectOldArchiveUntouched();
+}
+
+TEST_F(WriterFailure, FileOfFourGibibytesIsRefused) {
+    const std::string big = dir_ / "src/big.img";
+    {
+        std::ofstream create(big);
+    }
+    std::error_code ec;
+    std::filesystem::resize_file(big, 0x100000000ull, ec);  // sparse: no data written
+    if (ec) GTEST_SKIP() << "no sparse file here: " << ec.message();
+    ItemList list;
+    test::AddItems(list, dir_ / "src", {"third.txt", "big.img"});
+    ScriptedProgress progress;
+    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, out_, &progress), 0);
+    // Refused before reading it: only third.txt was read, twice.
+    EXPECT_EQ(progress.Done(), 2u * 3000u);
+    ExpectOldArchiveUntouched();
+}
+
+}  // namespace
+}  // namespace kivo::zip
