@@ -1,0 +1,135 @@
+#include "cli/Commands.h"
+
+namespace kivo::cli {
+
+namespace {
+
+constexpr const char* kPasswordLines =
+    "  --password-file FILE   the password is the first line of FILE\n"
+    "  --password-stdin       the password is the first line of standard input\n"
+    "  --ask-password         prompt for the password on the terminal (no echo)\n";
+
+const std::vector<Command>& Table() {
+    static const std::string zipUsage = std::string(
+        "zip SET ARCHIVE [password option]\n"
+        "  Packs the files of SET into the archive ARCHIVE (replaced when it exists).\n") +
+        kPasswordLines;
+    static const std::string unzipUsage = std::string(
+        "unzip ARCHIVE TARGET [--folder PATH] [--skip-existing] [password option] [ENTRY...]\n"
+        "  Extracts into TARGET (created when missing). Without ENTRY and --folder every\n"
+        "  entry; with --folder the entries below PATH, named relative to PATH; with\n"
+        "  ENTRY names (as `list` shows them) those entries, a folder with all below it.\n"
+        "  --folder PATH           the archive folder to extract from\n"
+        "  --skip-existing         leave files that exist in TARGET untouched\n") +
+        kPasswordLines;
+    static const std::string bindUsage = std::string(
+        "bind delete SET [--passes N] [--remove-empty yes|no|sub]\n"
+        "bind copy SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
+        "bind move SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
+        "          [--remove-empty yes|no|sub]\n"
+        "bind zip SET DEST (--name NAME | --prefix PREFIX) [password option]\n"
+        "  Saves an operation as the last one of the list. SET must exist; DEST is\n"
+        "  created. Defaults: 0 passes, remove empty folders \"yes\", overwrite \"always\".\n"
+        "  --passes N              overwrite passes, 0 to 999 (runs cap them at 257)\n"
+        "  --name NAME             fixed archive name (\".zip\" added when missing)\n"
+        "  --prefix PREFIX         archive named PREFIX + YYMMDDhhmmss + \".zip\" at each run\n"
+        "  NAME and PREFIX: at most 32 characters, none of / \\ : * ? \" < > |\n") +
+        kPasswordLines;
+    static const std::vector<Command> table = {
+        {"sets", CommandSets, "sets\n  One line per set: name, entry count.\n"},
+        {"show", CommandShow, "show SET\n  One line per entry of SET: path, description.\n"},
+        {"set-add", CommandSetAdd,
+         "set-add SET PATH... [--no-subfolders] [--include TEXT | --exclude TEXT]\n"
+         "  Appends one entry per PATH (a file or a folder) to SET, creating SET when\n"
+         "  there is none of that name (1 to 24 characters, unique ignoring case).\n"
+         "  The options apply to folder entries:\n"
+         "  --no-subfolders         do not scan sub-folders\n"
+         "  --include TEXT          take only files matching the patterns of TEXT\n"
+         "  --exclude TEXT          take all files but those matching TEXT\n"
+         "  TEXT: patterns separated by ';' or ',', such as \"*.html; *.gif\"\n"},
+        {"set-remove", CommandSetRemove,
+         "set-remove SET\n  Removes SET and every saved operation bound to it.\n"},
+        {"set-rename", CommandSetRename,
+         "set-rename OLD NEW\n  Renames a set; its saved operations follow the new name.\n"},
+        {"expand", CommandExpand,
+         "expand SET\n"
+         "  One line per file of SET: relative name, size in bytes, full path; then\n"
+         "  the file count and total size.\n"},
+        {"delete", CommandDelete,
+         "delete SET [--passes TEXT] [--remove-empty yes|no|sub]\n"
+         "  Overwrites and deletes the files of SET. The deleted files can not be\n"
+         "  recovered.\n"
+         "  --passes TEXT           overwrite passes (leading digits, at most 257; default 0)\n"
+         "  --remove-empty MODE     remove emptied folders: yes (default), no, sub\n"
+         "                          (sub-folders only)\n"},
+        {"copy", CommandCopy,
+         "copy SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
+         "  Copies the files of SET into DEST (created first) under their relative names.\n"
+         "  --overwrite MODE        always, never or if-older (default)\n"
+         "  --skip-missing          copy only files that exist in DEST already\n"},
+        {"move", CommandMove,
+         "move SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
+         "     [--remove-empty yes|no|sub]\n"
+         "  Moves the files of SET into DEST (created first).\n"
+         "  --overwrite MODE        always, never or if-older (default)\n"
+         "  --skip-missing          move only files that exist in DEST already\n"
+         "  --remove-empty MODE     remove emptied source folders: yes (default), no, sub\n"},
+        {"zip", CommandZip, zipUsage.c_str()},
+        {"list", CommandList,
+         "list ARCHIVE\n"
+         "  One line per entry: name, size, time, CRC-32, \"encrypted\" or \"-\".\n"},
+        {"unzip", CommandUnzip, unzipUsage.c_str()},
+        {"survey", CommandSurvey,
+         "survey FOLDER... [--no-subfolders]\n"
+         "  One line per file extension found: extension, type name, file count, size;\n"
+         "  then the totals.\n"
+         "  --no-subfolders         only the files directly in each FOLDER\n"},
+        {"ops", CommandOps, "ops\n  One line per saved operation: number, kind, label.\n"},
+        {"bind", CommandBind, bindUsage.c_str()},
+        {"op-remove", CommandOpRemove, "op-remove N\n  Removes saved operation N.\n"},
+        {"run", CommandRun,
+         "run N\n"
+         "  Runs saved operation N and, when it completes, records its last run.\n"},
+    };
+    return table;
+}
+
+}  // namespace
+
+const std::vector<Command>& AllCommands() { return Table(); }
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& command : Table()) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+std::string GeneralUsage() {
+    std::string text =
+        "Usage: kivo-cli [--data-dir DIR] [-q] COMMAND ARGS...\n"
+        "       kivo-cli --help | COMMAND --help\n"
+        "\n"
+        "  --data-dir DIR   folder of kivos.kvd and kvbind.kvb (default: the desktop\n"
+        "                   program's, $XDG_DATA_HOME/KALDORWORKS/kivo)\n"
+        "  -q               no progress display\n"
+        "\n"
+        "Commands:\n";
+    for (const Command& command : Table()) {
+        const std::string usage = command.usage;
+        std::size_t start = 0;
+        // The synopsis lines only; the rest is COMMAND --help.
+        while (start < usage.size() && usage[start] != ' ') {
+            const std::size_t end = usage.find('\n', start);
+            text += "  " + usage.substr(start, end - start) + "\n";
+            start = end + 1;
+        }
+    }
+    text +=
+        "\n"
+        "Exit status: 0 done, 1 the run failed, 2 usage error or bad input (nothing\n"
+        "changed), 130 stopped by Ctrl+C.\n";
+    return text;
+}
+
+}  // namespace kivo::cli

@@ -1,0 +1,81 @@
+#include "cli/Password.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "cli/ExitCodes.h"
+#include "platform/File.h"
+
+namespace kivo::cli {
+
+namespace {
+
+constexpr std::size_t kMaxPasswordFile = 64 * 1024;
+
+std::string FromFile(const std::string& path) {
+    File file;
+    if (!file.Open(path, File::Mode::Read)) throw UsageError("can not read the password file " + path);
+    std::string text(kMaxPasswordFile, '\0');
+    const std::int64_t got = file.ReadFull(text.data(), text.size());
+    if (got < 0) throw UsageError("can not read the password file " + path);
+    text.resize(static_cast<std::size_t>(got));
+    return FirstLine(text);
+}
+
+std::string FromStdin() {
+    std::string line;
+    if (!std::getline(std::cin, line) && line.empty()) {
+        throw UsageError("no password on standard input");
+    }
+    return FirstLine(line);
+}
+
+// Prompts on the controlling terminal, not on stdout or stderr, which may
+// be redirected; echo is off while the password is typed.
+std::string FromTerminal() {
+    const int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty < 0) throw UsageError("--ask-password needs a terminal");
+    termios saved{};
+    const bool isTerminal = tcgetattr(tty, &saved) == 0;
+    if (isTerminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        quiet.c_lflag |= ECHONL;
+        tcsetattr(tty, TCSAFLUSH, &quiet);
+    }
+    static const char kPrompt[] = "Password: ";
+    ssize_t ignored = write(tty, kPrompt, sizeof kPrompt - 1);
+    (void)ignored;
+    std::string line;
+    char c = 0;
+    while (read(tty, &c, 1) == 1 && c != '\n') line += c;
+    if (isTerminal) tcsetattr(tty, TCSAFLUSH, &saved);
+    close(tty);
+    return FirstLine(line);
+}
+
+}  // namespace
+
+std::vector<OptionDef> PasswordOptions() {
+    return {{"--password-file", true}, {"--password-stdin", false}, {"--ask-password", false}};
+}
+
+std::optional<std::string> ReadPassword(const ParsedArgs& args) {
+    const std::string source = OneOf(args, {"--password-file", "--password-stdin", "--ask-password"});
+    if (source.empty()) return std::nullopt;
+    if (source == "--password-file") return FromFile(*args.Value("--password-file"));
+    if (source == "--password-stdin") return FromStdin();
+    return FromTerminal();
+}
+
+std::string FirstLine(const std::string& text) {
+    std::string line = text.substr(0, text.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+}  // namespace kivo::cli

@@ -1,0 +1,84 @@
+#include "cli/TerminalProgress.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/Output.h"
+
+namespace kivo::cli {
+
+namespace {
+
+constexpr auto kRepaintInterval = std::chrono::milliseconds(100);
+constexpr int kBarWidth = 20;
+constexpr int kDefaultWidth = 80;
+
+int TerminalWidth() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return kDefaultWidth;
+}
+
+}  // namespace
+
+TerminalProgress::TerminalProgress(bool quiet) : enabled_(!quiet && isatty(STDERR_FILENO) == 1) {}
+
+TerminalProgress::~TerminalProgress() { Finish(); }
+
+// Nothing is drawn until a label has a text: an empty bar at the start of
+// every run would only flicker.
+void TerminalProgress::ShowLabels() {}
+
+void TerminalProgress::SetPhase(const std::string& text) {
+    phase_ = TerminalText(text);
+    Paint();
+}
+
+void TerminalProgress::SetCounter(const std::string& text) {
+    counter_ = text;
+    Paint();
+}
+
+void TerminalProgress::SetPercent(int percent) {
+    percent_ = std::clamp(percent, 0, 100);
+    Paint();
+}
+
+std::string TerminalProgress::Compose(const std::string& phase, const std::string& counter,
+                                      int percent, int width) {
+    percent = std::clamp(percent, 0, 100);
+    const int filled = percent * kBarWidth / 100;
+    std::string line = phase;
+    if (!counter.empty()) line += (line.empty() ? "" : "  ") + counter;
+    line += (line.empty() ? "[" : "  [") + std::string(static_cast<std::size_t>(filled), '#') +
+            std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] " +
+            std::to_string(percent) + "%";
+    // One column is kept free: writing the last column makes some terminals
+    // wrap, and the next repaint would then start on a new line.
+    const std::size_t room = width > 1 ? static_cast<std::size_t>(width - 1) : 0;
+    if (line.size() > room) line.resize(room);
+    return line;
+}
+
+void TerminalProgress::Paint() {
+    if (!enabled_ || (phase_.empty() && counter_.empty())) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (painted_ && now - lastPaint_ < kRepaintInterval) return;
+    lastPaint_ = now;
+    painted_ = true;
+    const std::string text = "\r" + Compose(phase_, counter_, percent_, TerminalWidth()) + "\x1b[K";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+void TerminalProgress::Finish() {
+    if (!enabled_ || !painted_) return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    painted_ = false;
+}
+
+}  // namespace kivo::cli

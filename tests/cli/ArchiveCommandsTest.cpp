@@ -1,0 +1,189 @@
+// zip, list, unzip and survey: the viewer's columns, the three ways of
+// choosing what to extract, passwords from every source, and the survey's
+// rows and totals.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <map>
+
+#include "CliFixture.h"
+
+namespace kivo::clitest {
+namespace {
+
+class ArchiveCommands : public CliFixture {
+protected:
+    void SetUp() override {
+        CliFixture::SetUp();
+        WriteFile("docs/a.txt", "alpha");
+        WriteFile("docs/sub/b.txt", "beta beta");
+        WriteFile("docs/sub/deeper/c.txt", "gamma");
+        WriteFile("pw", "open sesame\n");
+        // An even second: zip times have a two-second step.
+        for (const char* file : {"docs/a.txt", "docs/sub/b.txt", "docs/sub/deeper/c.txt"}) {
+            const timespec times[2] = {{kSeconds, 0}, {kSeconds, 0}};
+            ASSERT_EQ(utimensat(AT_FDCWD, At(file).c_str(), times, 0), 0);
+        }
+        CliOk({"set-add", "Docs", At("docs")});
+    }
+
+    static std::string LocalText(std::time_t seconds) {
+        std::tm parts{};
+        localtime_r(&seconds, &parts);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+        return text;
+    }
+
+    static std::string CrcOf(const std::string& data) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%08lx",
+                      crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                            static_cast<uInt>(data.size())));
+        return text;
+    }
+
+    std::vector<std::string> SortedListing(const std::string& archive) const {
+        std::vector<std::string> lines = Lines(CliOk({"list", archive}).out);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    std::vector<std::string> FilesUnder(const std::string& folder) const {
+        std::vector<std::string> files;
+        for (const auto& item : fs::recursive_directory_iterator(folder)) {
+            if (item.is_regular_file()) files.push_back(fs::relative(item.path(), folder).string());
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    static constexpr std::time_t kSeconds = 1715000000;  // even
+};
+
+TEST_F(ArchiveCommands, ListShowsTheViewersColumns) {
+    CliOk({"zip", "Docs", At("plain.zip")});
+    CliOk({"zip", "Docs", At("locked.zip"), "--password-file", At("pw")});
+    const std::string when = LocalText(kSeconds);
+    const std::vector<std::string> plain = {
+        "docs/\t\t\t\t-",
+        "docs/a.txt\t5\t" + when + "\t" + CrcOf("alpha") + "\t-",
+        "docs/sub/\t\t\t\t-",
+        "docs/sub/b.txt\t9\t" + when + "\t" + CrcOf("beta beta") + "\t-",
+        "docs/sub/deeper/\t\t\t\t-",
+        "docs/sub/deeper/c.txt\t5\t" + when + "\t" + CrcOf("gamma") + "\t-",
+    };
+    EXPECT_EQ(SortedListing(At("plain.zip")), plain);
+    for (const std::string& line : SortedListing(At("locked.zip"))) {
+        const bool folder = line.find("/\t") != std::string::npos;
+        EXPECT_EQ(Fields(line).back(), folder ? "-" : "encrypted") << line;
+    }
+}
+
+TEST_F(ArchiveCommands, AnUnreadableArchiveExitsOneWithTheViewersMessage) {
+    WriteFile("bad.zip", "this is not a zip archive at all, not even close to one");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", At("bad.zip")}, {"list", At("missing.zip")},
+          {"unzip", At("bad.zip"), At("out")}}) {
+        const CliResult result = Cli(args);
+        EXPECT_EQ(result.status, 1) << args[1];
+        EXPECT_EQ(result.err, "Sorry. I can not open or parse this zip file.\n");
+    }
+    EXPECT_FALSE(fs::exists(At("out")));
+}
+
+TEST_F(ArchiveCommands, UnzipChoosesEverythingAFolderOrNamedEntries) {
+    CliOk({"zip", "Docs", At("a.zip")});
+    struct Case {
+        std::vector<std::string> choice;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {{}, {"docs/a.txt", "docs/sub/b.txt", "docs/sub/deeper/c.txt"}},
+        {{"--folder", "docs/sub/"}, {"b.txt", "deeper/c.txt"}},
+        {{"docs/a.txt", "docs/sub/deeper"}, {"docs/a.txt", "docs/sub/deeper/c.txt"}},
+        {{"--folder", "docs", "sub/b.txt", "docs/a.txt"}, {"a.txt", "sub/b.txt"}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string target = At("x" + std::to_string(++n));
+        std::vector<std::string> args = {"unzip", At("a.zip"), target};
+        args.insert(args.end(), c.choice.begin(), c.choice.end());
+        CliOk(args);
+        EXPECT_EQ(FilesUnder(target), c.files) << n;
+    }
+    EXPECT_EQ(ReadBytes(At("x2/deeper/c.txt")), "gamma");
+}
+
+TEST_F(ArchiveCommands, PasswordsComeFromAFileStdinOrNowhere) {
+    CliOk({"zip", "Docs", At("locked.zip"), "--password-stdin"}, CliOptions{"open sesame\nrest", {}, ""});
+    CliOk({"unzip", At("locked.zip"), At("ok"), "--password-file", At("pw")});
+    EXPECT_EQ(ReadBytes(At("ok/docs/sub/b.txt")), "beta beta");
+
+    const CliResult wrong =
+        Cli({"unzip", At("locked.zip"), At("bad"), "docs/a.txt", "--password-stdin"},
+            CliOptions{"open says me\n", {}, ""});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.err, "A error occured while extracting \"docs/a.txt\":\n\n    Incorrect password.\n");
+    EXPECT_FALSE(fs::exists(At("bad/docs/a.txt")));
+
+    const CliResult none = Cli({"unzip", At("locked.zip"), At("none"), "docs/a.txt"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("Incorrect password."), std::string::npos);
+}
+
+TEST_F(ArchiveCommands, UnzipSkipsExistingFilesWhenAsked) {
+    CliOk({"zip", "Docs", At("a.zip")});
+    WriteFile("t/docs/a.txt", "mine");
+    CliOk({"unzip", At("a.zip"), At("t"), "--skip-existing"});
+    EXPECT_EQ(ReadBytes(At("t/docs/a.txt")), "mine");
+    EXPECT_EQ(ReadBytes(At("t/docs/sub/b.txt")), "beta beta");
+    CliOk({"unzip", At("a.zip"), At("t")});
+    EXPECT_EQ(ReadBytes(At("t/docs/a.txt")), "alpha");
+}
+
+TEST_F(ArchiveCommands, SurveyGroupsByExtensionAndTotals) {
+    WriteFile("s/one.TXT", std::string(1000, 'x'));
+    WriteFile("s/inner/two.txt", std::string(100, 'x'));
+    WriteFile("s/inner/three.Txt", std::string(10, 'x'));
+    WriteFile("s/page.html", std::string(2048, 'x'));
+    WriteFile("s/.hidden/skipped.txt", "never counted");
+    WriteFile("s/README", "1");
+
+    std::vector<std::string> lines = Lines(CliOk({"survey", At("s")}).out);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3], "Total Files: 5");
+    EXPECT_EQ(lines[4], "Total Size: 3.1 KB");  // 3,159 bytes
+    lines.resize(3);
+    std::map<std::string, std::vector<std::string>> rows;  // by lower-case extension
+    for (const std::string& line : lines) {
+        std::vector<std::string> fields = Fields(line);
+        ASSERT_EQ(fields.size(), 4u) << line;
+        std::string key = fields[0];
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        rows[key] = fields;
+    }
+    ASSERT_EQ(rows.size(), 3u);
+    const std::vector<std::string>& text = rows["txt"];
+    // The letter case of whichever text file the walk met first.
+    EXPECT_TRUE(text[0] == "TXT" || text[0] == "txt" || text[0] == "Txt") << text[0];
+    EXPECT_EQ(text[2], "3");
+    EXPECT_EQ(text[3], "1.1 KB");  // 1,110 bytes
+    EXPECT_EQ(rows["html"][0], "html");
+    EXPECT_FALSE(rows["html"][1].empty());
+    EXPECT_EQ(rows["html"][2], "1");
+    EXPECT_EQ(rows["html"][3], "2.0 KB");
+    EXPECT_EQ(rows[""][2], "1");
+    EXPECT_EQ(rows[""][3], "1");
+
+    lines = Lines(CliOk({"survey", At("s"), "--no-subfolders"}).out);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3], "Total Files: 3");
+}
+
+}  // namespace
+}  // namespace kivo::clitest
