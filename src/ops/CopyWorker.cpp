@@ -1,7 +1,6 @@
 #include "ops/CopyWorker.h"
 
 #include "model/StringTable.h"
-#include "ops/CopyHelpers.h"
 #include "ops/FileTransfer.h"
 #include "ops/RunEngine.h"
 
@@ -18,14 +17,8 @@ public:
     std::uint64_t Total(const ItemList& list) const override { return list.TotalSize(); }
 
     ItemOutcome Process(const ItemRecord& item, RunContext& context) override {
-        const std::string destination = DestinationPathOf(options_.destinationFolder, item);
-        if (context.Cancelled()) return StoppedRun();
-        if (ShouldSkipCopy(item.path, destination, options_.overwriteMode,
-                           options_.skipIfMissing) != 0) {
-            context.progress.Add(item.size);
-            return std::nullopt;
-        }
-        return TransferFile(item.path, destination, context);
+        bool copied = false;
+        return CopyItem(options_, item, context, copied);
     }
 
 private:

@@ -50,4 +50,18 @@ ItemOutcome TransferFile(const std::string& sourcePath, const std::string& desti
     return std::nullopt;
 }
 
+ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunContext& context,
+                     bool& copied) {
+    copied = false;
+    const std::string destination = DestinationPathOf(options.destinationFolder, item);
+    if (context.Cancelled()) return StoppedRun();
+    if (ShouldSkipCopy(item.path, destination, options.overwriteMode, options.skipIfMissing) != 0) {
+        context.progress.Add(item.size);
+        return std::nullopt;
+    }
+    if (ItemOutcome end = TransferFile(item.path, destination, context)) return end;
+    copied = true;
+    return std::nullopt;
+}
+
 }  // namespace kivo

@@ -1,7 +1,6 @@
 #include "ops/MoveWorker.h"
 
 #include "model/StringTable.h"
-#include "ops/CopyHelpers.h"
 #include "ops/FileTransfer.h"
 #include "ops/RemoveEmptyFolders.h"
 #include "ops/RunEngine.h"
@@ -21,14 +20,9 @@ public:
     std::uint64_t Total(const ItemList& list) const override { return list.TotalSize(); }
 
     ItemOutcome Process(const ItemRecord& item, RunContext& context) override {
-        const std::string destination = DestinationPathOf(options_.destinationFolder, item);
-        if (context.Cancelled()) return StoppedRun();
-        if (ShouldSkipCopy(item.path, destination, options_.overwriteMode,
-                           options_.skipIfMissing) != 0) {
-            context.progress.Add(item.size);
-            return std::nullopt;
-        }
-        if (ItemOutcome end = TransferFile(item.path, destination, context)) return end;
+        bool copied = false;
+        if (ItemOutcome end = CopyItem(options_, item, context, copied)) return end;
+        if (!copied) return std::nullopt;
 
         // Both files are closed now. A link's attributes would be its
         // target's, so only a real file has them reset before it goes.
