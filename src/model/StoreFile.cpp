@@ -15,7 +15,10 @@ bool ReadStoreFile(const std::string& path, const std::function<bool(Archive&)>&
     return read(archive);
 }
 
-bool ReplaceStoreFile(const std::string& path, const std::function<bool(Archive&)>& write) {
+bool ReplaceStoreFile(const std::string& storePath, const std::function<bool(Archive&)>& write) {
+    // A store kept as a link to a file elsewhere is updated there; the link
+    // stays a link.
+    const std::string path = LinkTargetPath(storePath);
     const std::uint32_t attributes = GetAttributes(path);
     if (attributes != kInvalidAttributes &&
         (attributes & (ATTR_READONLY | ATTR_DIRECTORY)) != 0) {
@@ -27,6 +30,10 @@ bool ReplaceStoreFile(const std::string& path, const std::function<bool(Archive&
     File file;
     std::string tempPath;
     if (!file.CreateSiblingTemp(folder, "." + BaseName(path) + ".", tempPath)) return false;
+    // Rewriting a file in place keeps its permissions; the replacement must
+    // too (a store the user made private stays private). Cosmetic, so a
+    // failure here does not stop the save.
+    if (attributes != kInvalidAttributes) CopyAttributes(path, tempPath);
 
     bool written = false;
     {

@@ -17,7 +17,9 @@ bool ReadStoreFile(const std::string& path, const std::function<bool(Archive&)>&
 // Writes the store through `write` to a temporary file in the same folder,
 // flushes it to disk and renames it over `path`. On any failure the
 // temporary file is removed and `path` is left as it was. A store that is
-// read-only is not replaced, as writing to it would fail.
+// read-only is not replaced, as writing to it would fail. A store that is a
+// symbolic link is replaced at its target, and the new file keeps the old
+// one's permission bits, as rewriting in place would.
 bool ReplaceStoreFile(const std::string& path, const std::function<bool(Archive&)>& write);
 
 }  // namespace kivo

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/Attributes.h"
 #include "platform/Faults.h"
@@ -79,6 +80,15 @@ bool IsFolder(const std::string& path) {
 bool IsLink(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string LinkTargetPath(const std::string& path) {
+    if (!IsLink(path)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return path;
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
 }
 
 bool RemoveFile(const std::string& path) {

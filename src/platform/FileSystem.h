@@ -31,6 +31,12 @@ bool PathExists(const std::string& path);       // any kind, links followed
 bool IsFolder(const std::string& path);         // an existing directory
 bool IsLink(const std::string& path);           // the name is a symbolic link
 
+// The file a write through `path` reaches: when `path` is a symbolic link
+// whose target exists, the target's full path; otherwise `path` itself.
+// Replacing a file by renaming over it must land on this path, or it would
+// turn a link into a plain file.
+std::string LinkTargetPath(const std::string& path);
+
 // unlink; fails through fault point Delete.
 bool RemoveFile(const std::string& path);
 // rmdir; fails through fault point Delete.

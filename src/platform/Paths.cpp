@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <pwd.h>
@@ -32,12 +33,14 @@ std::string NormalizedPath(std::string path) {
 int MakeFolders(const char* path) {
     if (path == nullptr) return kErrorDirectory;
     std::string work(path);
-    if (work.size() > PATH_MAX) work.resize(PATH_MAX);
     if (work.size() < 2) return kErrorDirectory;
     while (!work.empty() &&
            (work.back() == kSeparator || static_cast<unsigned char>(work.back()) < 33))
         work.pop_back();
     if (work.size() < 2) return kErrorDirectory;
+    // A path too long for the system is refused whole: cutting it to fit
+    // would create some other folder and report success.
+    if (work.size() >= PATH_MAX) return ENAMETOOLONG;
     if (IsFolder(work)) return 0;
 
     // Find the deepest prefix that exists; the root counts as one.
@@ -77,10 +80,15 @@ std::string ExecutableBaseName() {
 namespace {
 
 std::string DataHome() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return xdg;
-    const char* home = std::getenv("HOME");
     std::string base;
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        base = xdg;
+        // One trailing separator is dropped, as the folder is joined with one.
+        if (base.back() == kSeparator) base.pop_back();
+        return base;
+    }
+    const char* home = std::getenv("HOME");
     if (home != nullptr && *home != '\0') {
         base = home;
     } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {

@@ -7,13 +7,15 @@ namespace kivo {
 
 constexpr int kErrorDirectory = 267;  // unusable path for MakeFolders
 
-// Collapses runs of separators from index 2 on and removes trailing ones;
-// the separator of the root "/" stays. Never lengthens the path.
+// Collapses runs of separators and removes trailing ones; the separator of
+// the root "/" stays. Paths shorter than 3 bytes are left as they are.
+// Never lengthens the path.
 void NormalizePath(std::string& path);
 std::string NormalizedPath(std::string path);
 
 // Creates a folder with all missing parents: 0 when it exists afterwards,
-// kErrorDirectory for an unusable path, else the errno of the failed mkdir.
+// kErrorDirectory for an unusable path, ENAMETOOLONG (nothing created) for
+// a path of PATH_MAX bytes or more, else the errno of the failed mkdir.
 int MakeFolders(const char* path);
 inline int MakeFolders(const std::string& path) { return MakeFolders(path.c_str()); }
 

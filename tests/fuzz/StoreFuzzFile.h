@@ -1,6 +1,8 @@
 #pragma once
 // One scratch file per fuzz process, rewritten for every input, so the store
 // loaders are also exercised through their buffered file path.
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

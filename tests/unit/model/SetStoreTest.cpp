@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -223,6 +225,30 @@ TEST_F(SetStoreFileTest, ReadOnlyStoreIsNotReplaced) {
     SetList other;
     EXPECT_FALSE(other.Save(path));
     EXPECT_EQ(testing::ReadBytes(path), kOneSetStore);
+}
+
+TEST_F(SetStoreFileTest, SaveKeepsTheStoresLinkAndPermissions) {
+    // The store lives elsewhere and the data folder only links to it, as a
+    // user syncing it would set up; the old store was made private.
+    testing::TempFolder elsewhere;
+    const std::string target = elsewhere.File("kivos.kvd");
+    SetList old;
+    old.sets.push_back(MakeSet("Old", {}));
+    ASSERT_TRUE(old.Save(target));
+    ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+
+    SetList list;
+    list.sets.push_back(MakeSet("A", {{"D:\\X", {}}}));
+    ASSERT_TRUE(list.Save(path));
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(testing::ReadBytes(target), kOneSetStore);
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(elsewhere.Names(), std::vector<std::string>{"kivos.kvd"});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"kivos.kvd"});
 }
 
 TEST(SetEntryTest, CloneCopiesEveryStoredField) {

@@ -16,12 +16,60 @@ TEST(StringTableTest, TextsKeepTheirOwnWordingAndLineBreaks) {
     EXPECT_EQ(LoadText(5000), "");
 }
 
-TEST(StringTableTest, EveryKnownIdHasText) {
-    const int ids[] = {5001, 5002, 5003, 5004, 5008, 5009, 5010, 5011, 5012, 5013, 5014,
-                       5016, 5017, 5018, 5019, 5020, 5021, 5022, 5023, 5024, 5025, 5026,
-                       5027, 5029, 5030, 5031, 5032, 5038, 5039, 5040, 5041, 5042, 5043,
-                       5044, 5045, 5046, 5047, 5048, 5049, 5050, 5051, 5052, 5053, 5054, 5055};
-    for (int id : ids) EXPECT_FALSE(LoadText(id).empty()) << id;
+TEST(StringTableTest, EveryTextIsWordedExactly) {
+    // Typed from the program's string table, odd spellings and the double
+    // blank of 5054 included.
+    const struct {
+        int id;
+        const char* text;
+    } cases[] = {
+        {5001, "Ext"},
+        {5002, "File Type"},
+        {5003, "File Count"},
+        {5004, "Total Size"},
+        {5008, "All Files"},
+        {5009, "Includ Only: %s"},
+        {5010, "Exclude: %s"},
+        {5011, "Delete"},
+        {5012, "Copy"},
+        {5013, "Move"},
+        {5014, "Zip"},
+        {5016, "Error open file read:\r\n%s"},
+        {5017, "Out of memory."},
+        {5018, "Error create file:\r\n%s"},
+        {5019, "Error reading file:\r\n%s"},
+        {5020, "Error writting file:\r\n%s"},
+        {5021, "Can not delete file:\r\n%s"},
+        {5022, "Can not erase file:\r\n%s"},
+        {5023, "Zip Files|*.zip||"},
+        {5024, "Error making zip file:\r\n%s"},
+        {5025, "Remove [%s]?"},
+        {5026, "Remove selected Kivos?\r\nThis will also remove the Operation binded to this Kivo."},
+        {5027, "Untitled Kivo %u"},
+        {5029, "Copying Files..."},
+        {5030, "Deleting Files..."},
+        {5031, "Moving Files..."},
+        {5032, "Compressing..."},
+        {5038, "Sorry. I can not open or parse this zip file."},
+        {5039, "Name"},
+        {5040, "Type"},
+        {5041, "Size"},
+        {5042, "Time"},
+        {5043, "Internal error."},
+        {5044, "Can't create target file."},
+        {5045, "Unknow zip file format or compress method."},
+        {5046, "Incorrect password."},
+        {5047, "Out of memory."},
+        {5048, "zip file reading error."},
+        {5049, "Target file writing error."},
+        {5050, "CRC error."},
+        {5051, "A error occured while extracting \"%s\":\r\n\r\n    %s"},
+        {5052, "%s\r\n\r\nClick [Start] to retry, or click [Cancel] to close."},
+        {5053, "UnZip"},
+        {5054, "%s Files,  %s"},
+        {5055, "Can not create folder:\r\n%s"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(LoadText(c.id), c.text) << c.id;
 }
 
 TEST(StringTableTest, FormatsArgumentsInOrder) {

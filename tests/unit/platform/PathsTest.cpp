@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
 
 #include "platform/FileSystem.h"
 #include "platform/Faults.h"
@@ -50,6 +54,24 @@ TEST(MakeFolders, CreatesMissingLevelsAndReportsUnusablePaths) {
     EXPECT_TRUE(IsFolder(dir / "blank"));
 }
 
+TEST(MakeFolders, RefusesAPathTooLongForTheSystemWithoutCreatingAnything) {
+    test::TempDir dir;
+    // Levels of at most 200 bytes, arranged so that byte PATH_MAX - 1 is a
+    // separator: a path cut to PATH_MAX bytes would name an existing-looking
+    // shorter folder.
+    std::string path = dir.path() + "/";
+    while (path.size() < PATH_MAX) {
+        const std::size_t room = PATH_MAX - path.size();
+        const std::size_t level = room > 401 ? 200 : (room > 201 ? room / 2 : room - 1);
+        path += std::string(level, 'L') + "/";
+    }
+    ASSERT_EQ(path.size(), static_cast<std::size_t>(PATH_MAX));
+    ASSERT_EQ(path.back(), '/');
+    path += "tail";
+    EXPECT_EQ(MakeFolders(path), ENAMETOOLONG);
+    EXPECT_FALSE(PathExists(dir / std::string(200, 'L')));
+}
+
 TEST(MakeFolders, ReportsTheErrorOfTheFailedLevel) {
     test::TempDir dir;
     test::WriteFile(dir / "file", "x");
@@ -75,6 +97,27 @@ TEST(Paths, StorePathsAndDataFolder) {
     EXPECT_EQ(folder, dir / "KALDORWORKS/" + ExecutableBaseName());
     EXPECT_TRUE(IsFolder(folder));
     EXPECT_EQ(ExecutableBaseName(), "unit_platform");
+
+    // A data home given with a trailing separator is not doubled.
+    setenv("XDG_DATA_HOME", (dir.path() + "/").c_str(), 1);
+    const std::string slashed = DataFolderOf("kivo");
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(slashed, dir / "KALDORWORKS/kivo");
+}
+
+TEST(Paths, LinkTargetPathFollowsLinksWithAnExistingTarget) {
+    test::TempDir dir;
+    test::WriteFile(dir / "real", "x");
+    ASSERT_EQ(::symlink((dir / "real").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
+    char* real = ::realpath((dir / "real").c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string resolved(real);
+    std::free(real);
+    EXPECT_EQ(LinkTargetPath(dir / "link"), resolved);
+    EXPECT_EQ(LinkTargetPath(dir / "real"), dir / "real");
+    EXPECT_EQ(LinkTargetPath(dir / "dangling"), dir / "dangling");
+    EXPECT_EQ(LinkTargetPath(dir / "none"), dir / "none");
 }
 
 TEST(Paths, SmallHelpers) {
