@@ -1,5 +1,6 @@
 #include "scan/Format.h"
 
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 
@@ -21,15 +22,23 @@ std::string FormatCount(std::uint64_t n) {
 
 std::string FormatSize(std::uint64_t bytes) {
     if (bytes < 1024) return FormatCount(bytes);
-    char text[64];
+    double value = 0;
+    const char* unit = nullptr;
     if (bytes < 0x100000) {
-        std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1024.0);
+        value = static_cast<double>(bytes) / 1024.0;
+        unit = " KB";
     } else if (bytes < 0x40000000) {
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1048576.0);
+        value = static_cast<double>(bytes) / 1048576.0;
+        unit = " MB";
     } else {
-        std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / 1073741824.0);
+        value = static_cast<double>(bytes) / 1073741824.0;
+        unit = " GB";
     }
-    return text;
+    // Not printf: a Qt application runs with the user's LC_NUMERIC, which
+    // would turn "1.5 KB" into "1,5 KB" and clash with the count's commas.
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+    return std::string(text, result.ptr) + unit;
 }
 
 }  // namespace kivo

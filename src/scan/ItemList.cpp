@@ -127,7 +127,12 @@ bool ItemList::FillReadBuffer() {
 }
 
 bool ItemList::ReadNext(ItemRecord& record) {
-    if (!file_.IsOpen()) return false;
+    if (!file_.IsOpen()) {
+        // Even an empty list has begun reading: the cancel flag no longer
+        // concerns it.
+        reading_ = true;
+        return false;
+    }
     if (!reading_) {
         if (!FlushPending()) ReportCounter();
         reading_ = true;

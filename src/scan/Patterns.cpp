@@ -62,7 +62,10 @@ void ParsePatterns(const std::string& text, std::vector<std::string>& patterns) 
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             unified += ';';
             ++i;
-        } else if (text[i] == ',') {
+        } else if (text[i] == '\n' || text[i] == ',') {
+            // A bare line feed is how the toolkit's multi-line boxes break
+            // lines here; kept inside a piece it would make a pattern that
+            // can never be meant.
             unified += ';';
         } else {
             unified += text[i];

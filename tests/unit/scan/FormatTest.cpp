@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdint>
 #include <string>
 
@@ -38,6 +39,27 @@ TEST(FormatSize, UnitBoundariesAndRounding) {
         {1099511627776ULL, "1024.0 GB"},
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(FormatSize(value), text) << value;
+}
+
+// A desktop session runs with the user's numeric locale (the toolkit
+// installs it at start-up); the texts must not follow it.
+TEST(FormatSize, IgnoresTheNumericLocale) {
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    const char* commaLocale = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+            commaLocale = name;
+            break;
+        }
+    }
+    if (commaLocale == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
+    const std::string kb = FormatSize(1536);
+    const std::string gb = FormatSize(5368709120ULL);
+    const std::string count = FormatSize(1023);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(kb, "1.5 KB") << commaLocale;
+    EXPECT_EQ(gb, "5.0 GB") << commaLocale;
+    EXPECT_EQ(count, "1,023") << commaLocale;
 }
 
 }  // namespace

@@ -123,12 +123,18 @@ TEST(ItemList, CancelStopsAddingAndIsInertOnceReading) {
 TEST(ItemList, NoBackingFileMeansAnEmptyList) {
     faults::Guard guard;
     faults::Arm(faults::Call::Open, EACCES);
-    ItemList list;
+    CancelFlag cancel{1};
+    ItemList list(&cancel);
     EXPECT_EQ(faults::FiredCount(), 1u);
+    EXPECT_NE(list.IsCancelled(), 0);
+    cancel = 0;
     EXPECT_FALSE(list.Add(MakeRecord(1)));
     EXPECT_EQ(list.Count(), 0u);
     ItemRecord read;
     EXPECT_FALSE(list.ReadNext(read));
+    // Reading has begun even though there was nothing to read.
+    cancel = 1;
+    EXPECT_EQ(list.IsCancelled(), 0);
 }
 
 // A failed write loses the records it carried; count and total must then

@@ -22,10 +22,12 @@ TEST(ParsePatterns, SplitsAtEverySeparatorAndDropsEmptyPieces) {
         {"", {}},
         {"  *.a  \t", {"*.a"}},
         {"a\r\nb\r\n\r\nc", {"a", "b", "c"}},
-        // A bare line feed is not a separator: it is trimmed as white space
-        // at the ends and kept inside a piece.
-        {"a\nb", {"a\nb"}},
+        // A bare line feed (a multi-line box's line break) separates too; a
+        // lone carriage return is only white space at the ends.
+        {"*.html\n*.gif\n", {"*.html", "*.gif"}},
+        {"a\n\r\nb", {"a", "b"}},
         {"\n*.x\n", {"*.x"}},
+        {"a\rb", {"a\rb"}},
         {"*.a;*.a", {"*.a", "*.a"}},
         {"one two", {"one two"}},
     };

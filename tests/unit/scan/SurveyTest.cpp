@@ -128,5 +128,26 @@ TEST(FileTypeSurvey, FollowsFolderLinksWithoutLooping) {
     EXPECT_EQ(survey.TotalSize(), 3u);
 }
 
+TEST(FileTypeSurvey, CancelEndsTheWholeSurveyAfterTheCurrentFile) {
+    TempTree tree;
+    tree.Folder("first/sub");
+    for (int i = 0; i < 5; ++i) tree.File("first/f" + std::to_string(i) + ".a", 1);
+    for (int i = 0; i < 5; ++i) tree.File("first/sub/g" + std::to_string(i) + ".b", 1);
+    tree.Folder("second");
+    tree.File("second/h.c", 1);
+    for (std::uint64_t after : {1u, 3u, 7u}) {
+        CancelFlag cancel{0};
+        FileTypeSurvey survey;
+        survey.Run({tree.Path("first"), tree.Path("second")}, true,
+                   [&](std::uint64_t n) {
+                       if (n == after) cancel = 1;
+                   },
+                   &cancel);
+        EXPECT_EQ(survey.TotalFiles(), after);
+        EXPECT_EQ(survey.TotalSize(), after);
+        for (const FileTypeRecord& row : survey.Records()) EXPECT_NE(row.Extension(), "c");
+    }
+}
+
 }  // namespace
 }  // namespace kivo
