@@ -35,7 +35,10 @@ public:
             if (context.Cancelled()) return StoppedRun();
             return std::nullopt;
         }
-        if (found.isLink) return RemoveLink(item, context);
+        // A FIFO, socket or device node has no data of its own to erase, and
+        // opening one can block or act on the device: it goes like a link.
+        const bool special = (found.attributes & (ATTR_DIRECTORY | ATTR_ARCHIVE)) == 0;
+        if (found.isLink || special) return RemoveLink(item, context);
 
         for (unsigned pass = 0; pass < passes_; ++pass) {
             if (ItemOutcome end = Overwrite(item, pass, context)) return end;

@@ -8,6 +8,18 @@
 #include "platform/Paths.h"
 
 namespace kivo {
+namespace {
+
+// FIFOs, sockets and device nodes hold no file data: opening a FIFO to read
+// waits for a writer that may never come, and a device can read without
+// end. The platform marks every regular file with the archive attribute.
+bool IsSpecialFile(const std::string& path) {
+    FindData data;
+    if (!GetFindData(path, data)) return false;  // a vanished source fails at its open
+    return (data.attributes & (ATTR_DIRECTORY | ATTR_ARCHIVE)) == 0;
+}
+
+}  // namespace
 
 std::string DestinationPathOf(const std::string& destinationFolder, const ItemRecord& item) {
     return NormalizedPath(destinationFolder + "/" + item.RelativeName());
@@ -55,7 +67,8 @@ ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunCont
     copied = false;
     const std::string destination = DestinationPathOf(options.destinationFolder, item);
     if (context.Cancelled()) return StoppedRun();
-    if (ShouldSkipCopy(item.path, destination, options.overwriteMode, options.skipIfMissing) != 0) {
+    if (ShouldSkipCopy(item.path, destination, options.overwriteMode, options.skipIfMissing) != 0 ||
+        IsSpecialFile(item.path)) {
         context.progress.Add(item.size);
         return std::nullopt;
     }

@@ -15,11 +15,13 @@ bool NameExists(const std::string& path) {
 }  // namespace
 
 int RemoveEmptyFolders(const std::string& folderPath, int keepTop) {
-    // A linked folder belongs to someone else's tree: it stays as it is.
-    if (IsLink(folderPath)) return 0;
+    // A linked folder belongs to someone else's tree: it stays as it is. A
+    // trailing separator would make the system look through the link.
+    const std::string normalized = NormalizedPath(folderPath);
+    if (IsLink(normalized)) return 0;
 
     FolderEnumerator names;
-    if (names.Open(NormalizedPath(folderPath))) {
+    if (names.Open(normalized)) {
         FindData entry;
         while (names.Next(entry)) {
             if (entry.isLink) return 0;

@@ -1,6 +1,7 @@
 // Copy: destination names, the overwrite policy, times and attributes, and
 // an older destination that survives every failure.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ops/CopyHelpers.h"
 #include "ops/CopyWorker.h"
@@ -184,6 +185,58 @@ TEST_F(CopyTest, FailuresLeaveTheOlderDestinationIntact) {
     const RunResult folder = Run({big}, kOverwriteAlways);
     EXPECT_EQ(folder.errorText, ErrorText("Error create file", target));
     EXPECT_TRUE(TempFilesUnder(out).empty());
+}
+
+TEST_F(CopyTest, FlushEvery2MiBWrittenAndNoneAtTheEnd) {
+    const std::string under = dir / "under.bin", twice = dir / "twice.bin";
+    WriteBytes(under, 2097151, 'u');
+    WriteBytes(twice, 4194304, 't');
+    faults::Arm(faults::Call::Flush, EIO, 1, 0, ".kvt-");
+    EXPECT_EQ(Run({under}).end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u);
+
+    // 4 MiB: a flush after 2 MiB and one after 4 MiB, none at the end.
+    faults::Arm(faults::Call::Flush, EIO, 3, 1, ".kvt-");
+    EXPECT_EQ(Run({twice}).end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u);
+    std::filesystem::remove_all(out);
+    faults::Arm(faults::Call::Flush, EIO, 2, 1, ".kvt-");
+    EXPECT_EQ(Run({twice}).errorText, ErrorText("Error writting file", out + "/twice.bin"));
+    EXPECT_FALSE(Exists(out + "/twice.bin"));
+}
+
+// Times and attributes that cannot be set leave a complete copy: the run
+// goes on and the data is in place under its own name.
+TEST_F(CopyTest, TimesAndAttributesThatCannotBeSetAreNoError) {
+    const std::string source = dir / "ro.txt";
+    WriteFile(source, "data");
+    ASSERT_TRUE(SetPathTimes(source, kWritten, kWritten));
+    ASSERT_TRUE(SetAttributes(source, ATTR_READONLY));
+    const faults::Call calls[] = {faults::Call::SetAttributes, faults::Call::SetTimes};
+    for (faults::Call call : calls) {
+        std::filesystem::remove_all(out);
+        faults::Reset();
+        faults::Arm(call, EPERM, 1, 0, ".kvt-");
+        EXPECT_EQ(Run({source}).end, RunEnd::Done);
+        EXPECT_EQ(faults::FiredCount(), 1u);
+        EXPECT_EQ(ReadFile(out + "/ro.txt"), "data");
+        const bool attributesFailed = call == faults::Call::SetAttributes;
+        EXPECT_EQ(GetAttributes(out + "/ro.txt") & ATTR_READONLY, attributesFailed ? 0u : ATTR_READONLY);
+        EXPECT_EQ(Info(out + "/ro.txt").lastWriteTime == kWritten, attributesFailed);
+        EXPECT_TRUE(TempFilesUnder(out).empty());
+    }
+}
+
+TEST_F(CopyTest, SpecialFilesAreSkippedNotOpened) {
+    // Opening a FIFO to read would wait for a writer forever.
+    const std::string fifo = dir / "set/pipe";
+    WriteFile(dir / "set/plain.txt", "plain");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    faults::Arm(faults::Call::Open, EACCES, 1, 0, "pipe");
+    EXPECT_EQ(Run({dir / "set"}).end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u) << "the FIFO was opened";
+    EXPECT_EQ(ReadFile(out + "/set/plain.txt"), "plain");
+    EXPECT_FALSE(Exists(out + "/set/pipe"));
 }
 
 TEST_F(CopyTest, CancelDuringALargeFileKeepsTheOlderDestination) {

@@ -1,5 +1,6 @@
 // Delete: overwrite passes, deletion, messages and the state left behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ops/DeleteWorker.h"
 #include "ops/OpsTestSupport.h"
@@ -251,6 +252,17 @@ TEST_F(DeleteTest, LinksAreRemovedAsLinksAndNeverFollowed) {
     // The folder link is an entry that stays, so the set folder stays too.
     EXPECT_TRUE(Exists(set + "/linked"));
     EXPECT_TRUE(Exists(set));
+}
+
+TEST_F(DeleteTest, SpecialFilesAreRemovedWithoutBeingOpened) {
+    const std::string fifo = dir / "set/pipe";
+    WriteBytes(dir / "set/plain.bin", 100, 'p');
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    faults::Arm(faults::Call::Open, EACCES, 1, 0, "pipe");
+    EXPECT_EQ(Run({dir / "set"}, "1").end, RunEnd::Done);
+    EXPECT_EQ(faults::FiredCount(), 0u) << "the FIFO was opened";
+    EXPECT_FALSE(Exists(fifo));
+    EXPECT_FALSE(Exists(dir / "set/plain.bin"));
 }
 
 TEST_F(DeleteTest, EmptyFolderModes) {

@@ -5,6 +5,7 @@
 
 #include "ops/OpsTestSupport.h"
 #include "ops/RemoveEmptyFolders.h"
+#include "platform/Faults.h"
 
 namespace kivo::test {
 namespace {
@@ -58,6 +59,22 @@ TEST(RemoveEmptyFolders, KeepTopAndReturnValue) {
     EXPECT_TRUE(Exists(dir / "elsewhere/empty"));
     EXPECT_EQ(RemoveEmptyFolders(dir / "p/link", 0), 0);
     EXPECT_TRUE(Exists(dir / "elsewhere/empty"));
+    // A trailing separator must not let the removal look through the link.
+    EXPECT_EQ(RemoveEmptyFolders(dir / "p/link/", 0), 0);
+    EXPECT_TRUE(Exists(dir / "elsewhere/empty"));
+}
+
+TEST(RemoveEmptyFolders, FolderThatCannotBeRemovedIsKeptSilently) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "a/stuck");
+    std::filesystem::create_directories(dir / "b/free");
+    faults::Guard guard;
+    faults::Arm(faults::Call::Delete, EBUSY, 1, 0, "stuck");
+    EXPECT_EQ(RemoveEmptyFolders(dir / "a", 0), 0);
+    EXPECT_TRUE(Exists(dir / "a/stuck"));
+    EXPECT_EQ(faults::FiredCount(), 1u);
+    EXPECT_EQ(RemoveEmptyFolders(dir / "b", 0), 1);
+    EXPECT_FALSE(Exists(dir / "b"));
 }
 
 }  // namespace
