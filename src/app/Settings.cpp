@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSettings>
 #include <QVariant>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -63,13 +64,30 @@ bool ToDword(const QVariant& value, int& out) {
 std::string GetSetting(const char* name, const std::string& defaultValue) {
     SettingsSection section;
     const QVariant value = section->value(QString::fromUtf8(name));
-    if (value.metaType().id() != QMetaType::QString) return defaultValue;
-    return value.toString().toStdString();
+    switch (value.metaType().id()) {
+    case QMetaType::QString:
+        return value.toString().toStdString();
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    default:
+        return defaultValue;
+    }
 }
 
 bool PutSetting(const char* name, const std::string& value) {
     SettingsSection section;
-    section->setValue(QString::fromUtf8(name), QString::fromStdString(value));
+    const QByteArray bytes(value.data(), static_cast<qsizetype>(value.size()));
+    const QString text = QString::fromUtf8(bytes);
+    // File names need not be UTF-8; as text such a folder would come back
+    // with its odd bytes replaced, naming another folder. Those are kept as
+    // raw bytes instead.
+    if (text.toUtf8() == bytes) {
+        section->setValue(QString::fromUtf8(name), text);
+    } else {
+        section->setValue(QString::fromUtf8(name), bytes);
+    }
     return Commit(*section);
 }
 

@@ -10,6 +10,7 @@ namespace kivo {
 inline constexpr char kOrganisation[] = "KALDORWORKS";
 inline constexpr char kSettingsSection[] = "Settings";
 
+// Strings come back byte for byte, also those that are not UTF-8.
 std::string GetSetting(const char* name, const std::string& defaultValue = std::string());
 // True when the value was stored.
 bool PutSetting(const char* name, const std::string& value);

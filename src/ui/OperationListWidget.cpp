@@ -102,7 +102,7 @@ void OperationListWidget::AddFixedRows() {
 
 void OperationListWidget::LoadStore() {
     for (int row = count() - 1; row >= 0; --row) {
-        if (OperationAt(row) != nullptr) delete takeItem(row);
+        if (OperationAt(row) != nullptr) DeleteRow(row);
     }
     OperationList loaded;
     loaded.Load(BindingStoreFile());
@@ -110,6 +110,17 @@ void OperationListWidget::LoadStore() {
         const QString label = QString::fromStdString(operation->Label());
         AppendOperation(std::move(operation), label);
     }
+}
+
+void OperationListWidget::DeleteRow(int row) {
+    // In single-selection mode Qt would hand the selection of a deleted
+    // current row on to a neighbour, and a second "Remove" or "Run" would
+    // then act on a row the user never chose. The deleted row takes its
+    // selection with it instead.
+    if (currentRow() == row) {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    delete takeItem(row);
 }
 
 void OperationListWidget::AppendOperation(std::unique_ptr<Operation> operation,
@@ -169,7 +180,7 @@ void OperationListWidget::RemoveSelected() {
     const Operation* operation = OperationAt(row);
     if (operation == nullptr) return;
     if (!AskYesNo(window(), UiText(IDS_REMOVE_OPERATION, operation->setName))) return;
-    delete takeItem(row);
+    DeleteRow(row);
     SaveStore();
 }
 
@@ -223,7 +234,7 @@ void OperationListWidget::RenameSet(const std::string& oldName, const std::strin
 void OperationListWidget::RemoveSet(const std::string& name) {
     for (int row = count() - 1; row >= 0; --row) {
         const Operation* operation = OperationAt(row);
-        if (operation != nullptr && SameSetName(operation->setName, name)) delete takeItem(row);
+        if (operation != nullptr && SameSetName(operation->setName, name)) DeleteRow(row);
     }
     SaveStore();
 }

@@ -58,6 +58,8 @@ protected:
 private:
     void AddFixedRows();
     void AppendOperation(std::unique_ptr<Operation> operation, const QString& label);
+    // Deletes a saved operation's row, and the record with it.
+    void DeleteRow(int row);
     void SaveStore() const;
     // Drag enter and drag over: moves the highlight and tells the answer.
     Qt::DropAction DragOver(const QMimeData* data, const QPoint& position);

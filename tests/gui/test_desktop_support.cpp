@@ -1,6 +1,7 @@
 // The pieces under the windows: settings, the first-run marker, dialog
 // units, the drag payload, texts and scripted message boxes.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QMimeData>
@@ -55,7 +56,8 @@ private slots:
         QTest::newRow("number text") << QVariant("7") << 7 << "7";
         QTest::newRow("list") << QVariant(QStringList{"a", "b"}) << -5 << "default";
         QTest::newRow("too large") << QVariant("4294967296") << -5 << "4294967296";
-        QTest::newRow("bytes") << QVariant(QByteArray("\x01\x02", 2)) << -5 << "default";
+        // Raw bytes are how a string that is not UTF-8 is kept.
+        QTest::newRow("bytes") << QVariant(QByteArray("\x01\xe9", 2)) << -5 << "\x01\xe9";
     }
 
     void valuesOfTheWrongTypeReadAsTheDefault() {
@@ -70,6 +72,35 @@ private slots:
         }
         QCOMPARE(GetSettingInt("value", -5), asInt);
         QCOMPARE(QString::fromStdString(GetSetting("value", "default")), asString);
+    }
+
+    void aLaterRunReadsTheValuesByteForByte() {
+        // Written by one run, read by the next from the file alone (a new
+        // location, so nothing comes from this process's cache).
+        const std::string latin1Folder = "/home/caf\xe9/Backup";  // not UTF-8
+        const std::string utf8Folder = "/home/J\xc3\xbcrgen, \"old\"\t=;@x";
+        QByteArray stored;
+        {
+            IsolatedEnvironment env;
+            QVERIFY(PutSetting("copyfolder", latin1Folder));
+            QVERIFY(PutSetting("movefolder", utf8Folder));
+            QVERIFY(PutSettingInt("maxsizewindow", 1));
+            QCOMPARE(GetSetting("copyfolder"), latin1Folder);
+            QFile file(env.userSettingsFolder() + "/KALDORWORKS/" +
+                       QCoreApplication::applicationName() + ".conf");
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            stored = file.readAll();
+        }
+        IsolatedEnvironment env;
+        QVERIFY(QDir().mkpath(env.userSettingsFolder() + "/KALDORWORKS"));
+        QFile file(env.userSettingsFolder() + "/KALDORWORKS/" + QCoreApplication::applicationName() +
+                   ".conf");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(stored);
+        file.close();
+        QCOMPARE(GetSetting("copyfolder"), latin1Folder);
+        QCOMPARE(GetSetting("movefolder"), utf8Folder);
+        QCOMPARE(GetSettingInt("maxsizewindow", 0), 1);
     }
 
     void anIntegerIsNotAString() {

@@ -24,6 +24,7 @@
 #include "ui/MainWindowTemplate.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OperationListWidget.h"
+#include "ui/OperationRowDelegate.h"
 #include "ui/RowRoles.h"
 #include "ui/SetListWidget.h"
 #include "ui/Texts.h"
@@ -203,6 +204,45 @@ private slots:
         QCOMPARE(window.operationList()->OperationCount(), 1);
         QCOMPARE(window.operationList()->OperationAt(5)->setName, std::string("Music"));
 
+        StoreBytes sets;
+        sets.I32(1);
+        AppendSetBytes(sets, "Music");
+        QCOMPARE(ReadFile(SetStoreFilePath()), sets.bytes());
+        StoreBytes operations;
+        operations.I32(1);
+        AppendOperationBytes(operations, OPERATION_MOVE, "Music");
+        QCOMPARE(ReadFile(BindingStoreFilePath()), operations.bytes());
+    }
+
+    void removingSeveralSetsTakesEachSelectedRow() {
+        IsolatedEnvironment env;
+        const auto a = MakeOperation(OPERATION_COPY, "docs");
+        const auto b = MakeOperation(OPERATION_MOVE, "Music");
+        const auto c = MakeOperation(OPERATION_DELETE, "PICS");
+        WriteStores({"Docs", "Music", "Pics", "Mail"}, {a.get(), b.get(), c.get()});
+        RecordingLauncher dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        QCoreApplication::processEvents();
+
+        MessageScript boxes;
+        boxes.Answer(MessageAnswer::Yes);
+        // The operation of a set about to go is selected: it goes with its
+        // selection, which passes to no other row.
+        ClickRow(window.operationList(), 5);
+        ClickRow(window.setList(), 0);
+        ClickRow(window.setList(), 2, Qt::ControlModifier);
+        ClickRow(window.setList(), 3, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QCOMPARE(States(window), (ButtonStates{false, true, true, true, true}));
+        QTest::mouseClick(window.button(ID_SET_REMOVE), Qt::LeftButton);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(boxes.shown().size(), size_t{1});
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Music"}));
+        QCOMPARE(RowTexts(window.operationList()),
+                 QStringList({"Delete", "Copy", "Move", "Zip", "UnZip", "Music"}));
+        QCOMPARE(States(window), (ButtonStates{false, false, false, false, false}));
         StoreBytes sets;
         sets.I32(1);
         AppendSetBytes(sets, "Music");
@@ -480,6 +520,9 @@ private slots:
         QCOMPARE(boxes.shown()[0].text, QString("Remove [Music]?"));
         QCOMPARE(boxes.shown()[0].icon, MessageIcon::Question);
         QCOMPARE(window.operationList()->OperationCount(), 1);
+        // The removed row took the selection with it.
+        QCoreApplication::processEvents();
+        QCOMPARE(States(window), (ButtonStates{false, false, false, false, false}));
         StoreBytes operations;
         operations.I32(1);
         AppendOperationBytes(operations, OPERATION_COPY, "Docs");
@@ -511,6 +554,72 @@ private slots:
         drag.Leave();
         QCOMPARE(HighlightedRows(operations), std::vector<int>{});
         QCOMPARE(operations->HighlightedRow(), -1);
+    }
+
+    void rowsArePaintedRedWhileTargetedAndBlueWhenSelected() {
+        IsolatedEnvironment env;
+        const auto op = MakeOperation(OPERATION_COPY, "Docs");
+        WriteStores({"Docs", "Music"}, {op.get()});
+        RecordingLauncher dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        QCoreApplication::processEvents();
+        auto* operations = window.operationList();
+        auto* sets = window.setList();
+        // A point of a row's own background, clear of its image and text.
+        const auto corner = [](QListWidget* list, int row) {
+            return list->visualItemRect(list->item(row)).topLeft() + QPoint(1, 1);
+        };
+        const auto rowEnd = [](QListWidget* list, int row) {
+            const QRect rect = list->visualItemRect(list->item(row));
+            return QPoint(list->viewport()->width() - 3, rect.center().y());
+        };
+        const auto colour = [](QListWidget* list, const QPoint& at) {
+            return QColor(list->viewport()->grab().toImage().pixel(at));
+        };
+        const QColor black(0, 0, 0), blue(0, 0, 255), red(255, 0, 0);
+
+        // The saved Copy wears the marker over the Copy image, which still
+        // shows where the marker is clear.
+        const QImage unselected = operations->viewport()->grab().toImage();
+        const auto imageAt = [&](int row) {
+            const QRect cell = operations->visualItemRect(operations->item(row));
+            return unselected.copy(OperationRowDelegate::ImageRect(cell));
+        };
+        const QImage fixedCopy = imageAt(1);
+        const QImage savedCopy = imageAt(5);
+        int differing = 0;
+        for (int y = 0; y < fixedCopy.height(); ++y) {
+            for (int x = 0; x < fixedCopy.width(); ++x) {
+                differing += fixedCopy.pixel(x, y) != savedCopy.pixel(x, y) ? 1 : 0;
+            }
+        }
+        QVERIFY(differing > 0);
+        QVERIFY(differing < fixedCopy.width() * fixedCopy.height() / 2);
+
+        ClickRow(operations, 1);
+        ClickRow(sets, 1);
+        QCoreApplication::processEvents();
+        SimulatedDrag drag(operations, MakeSetDragData("Docs"));
+        drag.Enter(RowCentre(operations, 3));
+        QVERIFY(drag.Move(RowCentre(operations, 3)));
+        QCoreApplication::processEvents();
+        QCOMPARE(colour(operations, corner(operations, 0)), black);
+        QCOMPARE(colour(operations, corner(operations, 1)), blue);
+        QCOMPARE(colour(operations, corner(operations, 3)), red);
+        QCOMPARE(colour(operations, corner(operations, 5)), black);
+        QCOMPARE(colour(sets, rowEnd(sets, 0)), black);
+        QCOMPARE(colour(sets, rowEnd(sets, 1)), blue);
+
+        // The drop target's red wins over the selection's blue, and the row
+        // left behind is repainted.
+        QVERIFY(drag.Move(RowCentre(operations, 1)));
+        QCoreApplication::processEvents();
+        QCOMPARE(colour(operations, corner(operations, 1)), red);
+        QCOMPARE(colour(operations, corner(operations, 3)), black);
+        drag.Leave();
+        QCoreApplication::processEvents();
+        QCOMPARE(colour(operations, corner(operations, 1)), blue);
     }
 
     void dropsOnUnZipOrASavedOperationAreRefused_data() {
