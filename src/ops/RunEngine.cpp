@@ -31,6 +31,9 @@ RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSi
     ExpandSet(*set, list, options);
     // Nothing on disk has been touched yet, so a cancel here costs nothing.
     if (cancel.load() != 0) return StoppedRun();
+    // A list that lost files would end the run as done with files never
+    // processed: a failure reported as success.
+    if (!list.Complete()) return FailedWith(IDS_INTERNAL_ERROR);
 
     sink.SetPhase(LoadText(work.PhaseTextId()));
     RunProgress progress(sink);

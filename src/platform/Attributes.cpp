@@ -50,7 +50,9 @@ bool CopyAttributes(const std::string& from, const std::string& to) {
     if (faults::ShouldFail(faults::Call::SetAttributes, to.c_str())) return false;
     struct stat st {};
     if (::stat(from.c_str(), &st) != 0) return false;
-    return ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+    // Permission bits only: a copy made by root must not turn a user's file
+    // into a set-user-id program owned by root.
+    return ::chmod(to.c_str(), st.st_mode & 0777) == 0;
 }
 
 }  // namespace kivo

@@ -15,6 +15,7 @@ enum class Call {
     Mkdir,
     SetAttributes,
     SetTimes,
+    Close,
     kCount
 };
 

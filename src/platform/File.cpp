@@ -88,17 +88,17 @@ bool File::Open(const std::string& path, Mode mode) {
         case Mode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
     }
     if (mode != Mode::Read && mode != Mode::CreateNew && IsReadOnlyFile(path)) return Fail(EACCES);
-    const int fd = ::open(path.c_str(), flags, 0666);
+    // Non-blocking, so that a pipe in place of a file cannot hang the open;
+    // only regular files are files here.
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
     if (fd < 0) return Fail(errno);
-    if (mode == Mode::Read) {
-        // Reading a folder "succeeds" at open time on POSIX; refuse it here as
-        // opening a folder as a file fails elsewhere.
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            return Fail(EISDIR);
-        }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return Fail(error);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
     error_ = 0;
     return true;
@@ -244,8 +244,11 @@ bool File::SetTimes(std::uint64_t lastAccess, std::uint64_t lastWrite) {
 
 bool File::Close() {
     if (fd_ < 0) return true;
+    const bool injected = faults::ShouldFail(faults::Call::Close, path_.c_str());
+    const int injectedError = errno;
     const int rc = ::close(fd_);
     fd_ = -1;
+    if (injected) return Fail(injectedError);
     if (rc != 0 && errno != EINTR) return Fail(errno);
     return true;
 }

@@ -39,6 +39,7 @@ void FillFromStatx(const struct statx& sx, const std::string& name, FindData& ou
     out.size = S_ISDIR(sx.stx_mode) ? 0 : sx.stx_size;
     out.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     out.inode = sx.stx_ino;
+    out.isRegular = S_ISREG(sx.stx_mode);
 }
 
 // One statx per name; a link costs a second one for its target, and a

@@ -19,6 +19,8 @@ struct FindData {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     bool isLink = false;  // the name itself is a symbolic link
+    bool isRegular = false;  // what it describes is a regular file (not a folder,
+                             // pipe, socket, device or dangling link)
     std::string name;     // bare name for enumeration, the path for GetFindData
 };
 

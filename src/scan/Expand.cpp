@@ -78,6 +78,8 @@ void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& opt
         return;
     }
 
+    if (options.followFolderLinks && !data.isRegular) return;
+
     ItemRecord record;
     record.attributes = data.attributes;
     record.creationTime = data.creationTime;

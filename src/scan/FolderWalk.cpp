@@ -47,6 +47,11 @@ std::uint64_t FolderWalk::WalkCurrent() {
             continue;
         }
 
+        // Pipes, sockets, devices and dangling links hold no contents to copy
+        // or pack, and opening a pipe would wait for a writer. Delete and Move
+        // (which follow no links) still list them, to remove them.
+        if (followFolderLinks_ && !data.isRegular) continue;
+
         const Visit visit = OnFile(path_, nameOffset, data);
         if (visit == Visit::Counted) {
             ++count;

@@ -35,7 +35,12 @@ static_assert(kMaxRecordSize <= kBufferSize);
 
 ItemList::ItemList(const CancelFlag* cancel, RunSink* sink) : cancel_(cancel), sink_(sink) {
     // Without a backing file every Add fails and the list stays empty.
-    file_.OpenAnonymousTemp();
+    if (!file_.OpenAnonymousTemp()) lost_ = true;
+}
+
+bool ItemList::Complete() {
+    if (!reading_ && !FlushPending()) ReportCounter();
+    return !lost_;
 }
 
 ItemList::~ItemList() = default;
@@ -93,6 +98,7 @@ bool ItemList::FlushPending() {
     } else {
         // The records of this buffer are lost: take them out of the count
         // and total so those keep describing exactly what can be read back.
+        lost_ = true;
         count_ -= pendingCount_;
         total_ -= pendingSize_;
     }

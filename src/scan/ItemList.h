@@ -48,6 +48,11 @@ public:
     int IsCancelled() const;
     std::uint64_t Count() const { return count_; }
     std::uint64_t TotalSize() const { return total_; }
+    // Writes what is still buffered and tells whether the list holds every
+    // record it was offered (paths refused for their length aside). A list
+    // that lost records to a missing backing file or a failed write must not
+    // be processed as if it were the whole set. Call before reading.
+    bool Complete();
     // The next record in the order added; false at the end or on a read error.
     bool ReadNext(ItemRecord& record);
 
@@ -62,6 +67,7 @@ private:
     std::uint64_t total_ = 0;
     std::uint64_t count_ = 0;
     bool reading_ = false;
+    bool lost_ = false;  // a record offered could not be stored
     std::string counterFormat_;  // "%s Files,  %s", looked up once
 
     // Records are packed into one buffer both ways; only whole flushes reach

@@ -128,5 +128,30 @@ TEST(RunEngine, ItemListThatCannotBeReadBackFailsWithoutTouchingFiles) {
     EXPECT_TRUE(Exists(dir / "set/a"));
 }
 
+TEST(RunEngine, ItemListThatLostFilesFailsInsteadOfReportingSuccess) {
+    // Without its backing file, and with a failed write into it: either way
+    // the list is short, and processing it would pass a partial run as done.
+    struct Case {
+        faults::Call call;
+        const char* what;
+    } cases[] = {{faults::Call::Open, "no backing file"}, {faults::Call::Write, "failed write"}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "set/a", "data");
+        WriteFile(dir / "set/b", "data");
+        auto set = MakeSet({dir / "set"});
+        faults::Guard guard;
+        // No passes: the list's are the run's only opens and writes.
+        faults::Arm(c.call, ENOSPC, 1, 0);
+        CancelFlag cancel{0};
+        RecordingSink sink;
+        const RunResult result = DeleteWorker(set.get(), DeleteOptions{}, cancel, sink);
+        EXPECT_EQ(result.end, RunEnd::Failed) << c.what;
+        EXPECT_EQ(result.errorText, "Internal error.") << c.what;
+        EXPECT_TRUE(Exists(dir / "set/a")) << c.what;
+        EXPECT_TRUE(Exists(dir / "set/b")) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace kivo::test

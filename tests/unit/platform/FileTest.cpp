@@ -142,6 +142,37 @@ TEST(Faults, EveryPathLevelCallCanFail) {
     EXPECT_EQ(file.Read(nullptr, 0), -1);
 }
 
+TEST(File, OnlyRegularFilesOpenAndAPipeNeverBlocks) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    for (File::Mode mode : {File::Mode::Read, File::Mode::ReadWrite, File::Mode::CreateTruncate}) {
+        File file;
+        // Without a peer a blocking open of a pipe would never return. A
+        // write open without a reader is refused by the system itself (ENXIO).
+        EXPECT_FALSE(file.Open(dir / "pipe", mode));
+        EXPECT_TRUE(file.lastError() == EINVAL || file.lastError() == ENXIO) << file.lastError();
+    }
+    FindData data;
+    ASSERT_TRUE(GetFindData(dir / "pipe", data));
+    EXPECT_FALSE(data.isRegular);
+    test::WriteFile(dir / "plain", "x");
+    ASSERT_TRUE(GetFindData(dir / "plain", data));
+    EXPECT_TRUE(data.isRegular);
+    ASSERT_TRUE(GetFindData(dir.path(), data));
+    EXPECT_FALSE(data.isRegular);
+}
+
+TEST(File, CloseCanBeMadeToFail) {
+    test::TempDir dir;
+    faults::Guard guard;
+    File file;
+    ASSERT_TRUE(file.Open(dir / "f", File::Mode::CreateTruncate));
+    faults::Arm(faults::Call::Close, EIO);
+    EXPECT_FALSE(file.Close());
+    EXPECT_EQ(file.lastError(), EIO);
+    EXPECT_FALSE(file.IsOpen());  // the descriptor is released all the same
+}
+
 TEST(Attributes, DerivedFromModeAndName) {
     test::TempDir dir;
     test::WriteFile(dir / ".hidden", "");
@@ -155,6 +186,13 @@ TEST(Attributes, DerivedFromModeAndName) {
     ASSERT_TRUE(SetAttributes(dir / "plain", ATTR_READONLY));
     ASSERT_TRUE(CopyAttributes(dir / "plain", dir / ".hidden"));
     EXPECT_TRUE(GetAttributes(dir / ".hidden") & ATTR_READONLY);
+
+    // Permission bits travel; set-user-id and set-group-id do not.
+    ASSERT_EQ(::chmod((dir / "plain").c_str(), 06755), 0);
+    ASSERT_TRUE(CopyAttributes(dir / "plain", dir / ".hidden"));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / ".hidden").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
 }
 
 TEST(FileTime, ConversionsRoundTrip) {

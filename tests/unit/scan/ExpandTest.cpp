@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <map>
 #include <string>
@@ -190,6 +192,27 @@ TEST_F(ExpandTest, UnreachableEntriesAreSkippedAndTheRestExpand) {
     ExpandSet(set, list);
     EXPECT_EQ(list.TotalSize(), 7u);
     EXPECT_EQ(RelativeNames(ReadAll(list)), (Names{"kept.txt", "d/x.bin"}));
+}
+
+TEST_F(ExpandTest, PipesAndDanglingLinksOnlyForTheRunsThatRemoveThem) {
+    tree.Folder("d");
+    tree.File("d/a.txt", 2);
+    ASSERT_EQ(::mkfifo(tree.Path("d/pipe").c_str(), 0644), 0);
+    tree.Link("d/dangling", tree.Path("nowhere"));
+    FileSet set;
+    set.entries.push_back(Entry(tree.Path("d")));
+    set.entries.push_back(Entry(tree.Path("d/pipe")));
+
+    // Copy, Zip and the survey would open them: a pipe blocks and neither
+    // has contents.
+    EXPECT_EQ(RelativeNames(Expand(set)), (Names{"d/a.txt"}));
+
+    // Delete and Move list them so that they can be removed.
+    ExpandOptions noFollow;
+    noFollow.followFolderLinks = false;
+    Names names = RelativeNames(Expand(set, noFollow));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{"d/a.txt", "d/dangling", "d/pipe", "pipe"}));
 }
 
 TEST_F(ExpandTest, SameFolderTwiceIsListedTwice) {
