@@ -81,7 +81,7 @@ public:
     int Create(const std::string& target) {
         const std::string folder = ParentFolder(target);
         if (IsFolder(target)) return kExtractCannotCreate;
-        MakeFolders(folder);
+        MakeEntryFolders(folder);
         FindData existing;
         if (!GetFindData(target, existing, false)) {
             if (file_.Open(target, File::Mode::CreateNew)) {
@@ -267,7 +267,7 @@ int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& ta
             return kExtractOk;
         }
     }
-    if (entry.isFolder) return MakeFolders(target) == 0 ? kExtractOk : kExtractCannotCreate;
+    if (entry.isFolder) return MakeEntryFolders(target) == 0 ? kExtractOk : kExtractCannotCreate;
     // A file cannot take the place of the target folder itself.
     if (relative.empty()) return kExtractCannotCreate;
     return ExtractFile(entry, archiveFile, target, password, progress);

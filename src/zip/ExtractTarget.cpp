@@ -1,5 +1,8 @@
 #include "zip/ExtractTarget.h"
 
+#include <cerrno>
+#include <climits>
+
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
@@ -21,8 +24,12 @@ bool MakeTargetPath(const std::string& targetFolder, const std::string& relative
         begin = end + 1;
     }
     const std::string base = NormalizedPath(targetFolder);
-    out = NormalizedPath(base.empty() || base.back() != '/' ? base + "/" + relative
-                                                            : base + relative);
+    // Without a folder the join would start at the root.
+    if (base.empty()) return false;
+    out = NormalizedPath(base.back() != '/' ? base + "/" + relative : base + relative);
+    // Folder creation cuts longer paths short, which would put the entry
+    // under a name that is not its own.
+    if (out.size() >= PATH_MAX) return false;
 
     // Every existing folder between the target folder and the entry must be
     // a real folder: writing through a link would leave the target.
@@ -34,6 +41,19 @@ bool MakeTargetPath(const std::string& targetFolder, const std::string& relative
         if (data.isLink) return false;
     }
     return true;
+}
+
+int MakeEntryFolders(const std::string& path) {
+    if (path.empty()) return ENOENT;
+    if (IsFolder(path)) return 0;
+    for (std::size_t end = 1; end <= path.size(); ++end) {
+        if (end < path.size() && path[end] != '/') continue;
+        const std::string level = path.substr(0, end);
+        if (IsFolder(level)) continue;
+        const int error = CreateFolder(level);
+        if (error != 0 && !(error == EEXIST && IsFolder(level))) return error;
+    }
+    return 0;
 }
 
 }  // namespace kivo::zip

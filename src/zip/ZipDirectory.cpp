@@ -14,6 +14,12 @@ namespace {
 // the program's format limits, so longer names are not accepted.
 constexpr std::size_t kMaxNameLength = 65536 - kCentralDirectoryHeaderLen - 1;
 
+// Every level of a name implies a folder entry holding the whole name up to
+// that level, so one 64 KiB name of single-letter levels would need about a
+// gigabyte. Real archives imply a few megabytes of folder names at most;
+// past this bound the archive is treated as unreadable.
+constexpr std::uint64_t kMaxFolderNameBytes = 64ull << 20;
+
 // Forward-only reader over the central directory: one system call per 64 KiB
 // instead of two or three per entry.
 class SequentialReader {
@@ -169,16 +175,24 @@ bool ZipDirectory::AddPath(const std::string& rawName, const unsigned char* head
     const std::uint16_t flags = GetU16(header + 8);
     std::string name = DecodeEntryName(std::string_view(rawName).substr(first), flags);
 
+    std::int32_t parent = ZipFolderIndex::kTopLevel;
+    std::size_t begin = 0;
     for (std::size_t slash = name.find('/'); slash != std::string::npos;
-         slash = name.find('/', slash + 1)) {
+         begin = slash + 1, slash = name.find('/', begin)) {
         hasFolders_ = true;
-        std::string folder = name.substr(0, slash + 1);
-        if (index.Find(folder)) continue;
+        const std::string_view component = std::string_view(name).substr(begin, slash - begin);
+        const std::int32_t known = index.Find(parent, component);
+        if (known >= 0) {
+            parent = known;
+            continue;
+        }
+        index.folderNameBytes += slash + 1;
+        if (index.folderNameBytes > kMaxFolderNameBytes) return false;
+        parent = index.Insert(parent, component);
         auto entry = std::make_unique<ZipEntry>();
-        entry->displayName = DisplayNameOf(folder);
-        entry->name = std::move(folder);
+        entry->name = name.substr(0, slash + 1);
+        entry->displayName = DisplayNameOf(entry->name);
         entry->isFolder = true;
-        index.Insert(entry->name, entry.get());
         entries_.push_back(std::move(entry));
     }
     if (name.back() == '/') return true;

@@ -99,6 +99,35 @@ TEST_F(ExtractEntryTest, NamesLeadingOutOfTheTargetWriteNothing) {
     EXPECT_EQ(Tree(), (std::vector<std::string>{"target", "target/abs.txt"}));
 }
 
+TEST_F(ExtractEntryTest, OddNamesKeepEveryByteAndStayInside) {
+    // Trailing blanks and control characters are part of a name here; a
+    // backslash is an ordinary character; empty levels collapse.
+    ASSERT_TRUE(Load({{"dir /x.txt", "x"}, {"tab\t/", "", kMethodStored}, {"..\\b.txt", "b"},
+                      {"a//c.txt", "c"}, {"line\nbreak.txt", "n"}}));
+    for (const char* name : {"dir /x.txt", "tab\t/", "..\\b.txt", "a//c.txt", "line\nbreak.txt"})
+        EXPECT_EQ(Extract(name), kExtractOk) << name;
+    EXPECT_EQ(ReadFile(At("dir /x.txt")), "x");
+    EXPECT_EQ(ReadFile(At("a/c.txt")), "c");
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"target", "target/..\\b.txt", "target/a",
+                                                "target/a/c.txt", "target/dir ",
+                                                "target/dir /x.txt", "target/line\nbreak.txt",
+                                                "target/tab\t"}));
+}
+
+TEST_F(ExtractEntryTest, PathsTooLongForTheSystemAndAMissingTargetWriteNothing) {
+    std::string deep;
+    for (int i = 0; i < 25; ++i) deep += std::string(200, static_cast<char>('a' + i)) + "/";
+    ASSERT_TRUE(Load({{deep + "f.txt", "f"}, {deep, "", kMethodStored}, {"kivo-no-root.txt", "r"}}));
+    EXPECT_EQ(Extract(deep + "f.txt"), kExtractCannotCreate);
+    EXPECT_EQ(Extract(deep), kExtractCannotCreate);
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"target"}));
+    // No target folder must not mean the root.
+    EXPECT_EQ(ExtractEntry(Entry("kivo-no-root.txt"), directory_.ArchiveFile(), "", "", nullptr,
+                           progress_, false),
+              kExtractCannotCreate);
+    EXPECT_FALSE(PathExists("/kivo-no-root.txt"));
+}
+
 TEST_F(ExtractEntryTest, LinksBelowTheTargetAreNotFollowed) {
     ASSERT_TRUE(Load({{"link/x.txt", "x"}, {"link/sub/", "", kMethodStored}}));
     std::filesystem::create_directories(scratch_ / "elsewhere");
@@ -125,6 +154,26 @@ TEST_F(ExtractEntryTest, PasswordsDecideAndRefusalCreatesNothing) {
     EXPECT_EQ(Extract("sec.bin", "", &right), kExtractOk);
     EXPECT_EQ(ReadFile(At("sec.txt")), kBig);
     EXPECT_EQ(ReadFile(At("sec.bin")), "stored secret");
+}
+
+TEST_F(ExtractEntryTest, PasswordCheckByteFollowsTheWritersConvention) {
+    // Byte 10 filled at random, byte 11 the CRC's top byte: opens.
+    Member oneByte{"one.txt", kBig};
+    oneByte.password = "pw";
+    oneByte.byte10Noise = 0x5A;
+    // Written as a stream: byte 11 is the top byte of the DOS time.
+    Member streamed{"stream.txt", "streamed secret", kMethodStored};
+    streamed.password = "pw";
+    streamed.dataDescriptor = true;
+    ASSERT_TRUE(Load({oneByte, streamed}));
+    const std::string right = "pw", wrong = "Wrong";
+    EXPECT_EQ(Extract("one.txt", "", &wrong), kExtractBadPassword);
+    EXPECT_EQ(Extract("stream.txt", "", &wrong), kExtractBadPassword);
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"target"}));
+    EXPECT_EQ(Extract("one.txt", "", &right), kExtractOk);
+    EXPECT_EQ(Extract("stream.txt", "", &right), kExtractOk);
+    EXPECT_EQ(ReadFile(At("one.txt")), kBig);
+    EXPECT_EQ(ReadFile(At("stream.txt")), "streamed secret");
 }
 
 TEST_F(ExtractEntryTest, DamagedEntriesFailAndKeepTheExistingFile) {

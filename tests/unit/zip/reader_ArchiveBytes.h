@@ -44,6 +44,9 @@ struct Member {
     std::uint16_t dosTime = 0x6C2A;  // 13:33:20
     std::uint16_t dosDate = 0x5A8C;  // 2025-04-12
     std::string centralExtra;    // extra field of the central header only
+    // XORed into the encryption header's byte 10, which writers after the
+    // classic PKZIP 2 fill at random: only byte 11 checks the password.
+    unsigned char byte10Noise = 0;
 };
 
 inline void Put16(std::string& s, std::uint16_t v) {
@@ -87,11 +90,18 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
         std::uint16_t flags = m.flags;
         if (!m.password.empty()) {
             flags |= zip::kFlagEncrypted;
+            // Streaming writers check against the DOS time, the CRC being
+            // unknown when the header is written.
+            const std::uint32_t check =
+                m.dataDescriptor ? static_cast<std::uint32_t>(m.dosTime) << 16 : crc;
+            std::string header = "0123456789";
+            for (int i = 0; i < 10; ++i) header[i] = static_cast<char>(i);
+            header += static_cast<char>(((check >> 16) & 0xFF) ^ m.byte10Noise);
+            header += static_cast<char>(check >> 24);
             zip::ZipCrypto crypto;
-            crypto.MakeHeader(m.password.data(), m.password.size(), crc);
-            std::string header(reinterpret_cast<const char*>(crypto.Header()), 12);
-            crypto.EncryptBuffer(reinterpret_cast<unsigned char*>(data.data()), data.size());
+            crypto.InitKeys(m.password.data(), m.password.size());
             data = header + data;
+            crypto.EncryptBuffer(reinterpret_cast<unsigned char*>(data.data()), data.size());
         }
         if (m.dataDescriptor) flags |= zip::kFlagDataDescriptor;
         a.localOffsets.push_back(a.bytes.size());

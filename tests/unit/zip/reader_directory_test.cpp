@@ -162,6 +162,36 @@ TEST_F(ReaderTest, DamagedCentralDirectoryFailsTheWholeLoad) {
     ExpectCleared();
 }
 
+TEST_F(ReaderTest, EndRecordIsSearchedInTheLast65574Bytes) {
+    // The longest comment with 17 bytes behind it puts the record at the
+    // first byte searched; one byte more puts it out of reach.
+    const std::string archive = BuildArchive(kTwoFiles, std::string(65535, 'c')).bytes;
+    EXPECT_NE(LoadBytes(archive + std::string(17, 'j')), 0);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(LoadBytes(archive + std::string(18, 'j')), 0);
+    ExpectCleared();
+}
+
+TEST_F(ReaderTest, DeepNamesImplyEachLevelOnceWithinABound) {
+    std::string deep;
+    for (int i = 0; i < 2000; ++i) deep += (i % 2 ? "A/" : "a/");
+    ASSERT_NE(LoadBytes(BuildArchive({{deep + "f", "f"}, {"a/x/1", "1"}, {"b/x/2", "2"}}).bytes), 0);
+    // 2000 levels and their file; a/x/ (a/ is known) and its file; b/, b/x/
+    // and their file.
+    ASSERT_EQ(directory_.Entries().size(), 2000u + 1u + 2u + 3u);
+    EXPECT_EQ(directory_.Entries()[1999]->name, deep);
+    EXPECT_EQ(directory_.Entries()[2001]->name, "a/x/");
+    EXPECT_EQ(directory_.CollectEntries("b/x", false).size(), 1u);
+    EXPECT_EQ(directory_.CollectEntries("a/x", false).size(), 1u);
+
+    // Each of 30,000 levels would hold the whole name up to it: about a
+    // gigabyte of folder names from a 60 KB name. Such an archive is refused.
+    std::string huge;
+    for (int i = 0; i < 30000; ++i) huge += "d/";
+    EXPECT_EQ(LoadBytes(BuildArchive({{huge + "f", "f"}}).bytes), 0);
+    ExpectCleared();
+}
+
 TEST_F(ReaderTest, NamesMustFitBesideTheirHeaderInSixtyFourKilobytes) {
     // 46 header bytes + name + terminator in 65,536 bytes.
     EXPECT_NE(LoadBytes(BuildArchive({{std::string(65489, 'n'), "x"}}).bytes), 0);
