@@ -1,6 +1,6 @@
 // list and unzip: the zip viewer's list and its "Extract Zip File" dialog.
-#include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -135,11 +135,11 @@ int CommandUnzip(const Context& context, const Arguments& raw) {
     task.skipExisting = args.Has("--skip-existing");
     // Trimmed as the extract dialog trims what was typed into its box.
     task.password = Trim(ReadPassword(args).value_or(std::string()));
-    // An entry named twice is extracted once.
+    // An entry named twice is extracted once. A set, not a search of the
+    // pending list: "extract all" of a large archive would be quadratic.
+    std::unordered_set<const ZipEntry*> seen;
     for (const ZipEntry* entry : chosen) {
-        if (std::find(task.pending.begin(), task.pending.end(), entry) == task.pending.end()) {
-            task.pending.push_back(entry);
-        }
+        if (seen.insert(entry).second) task.pending.push_back(entry);
     }
 
     std::string message;

@@ -14,11 +14,25 @@ std::string TerminalText(const std::string& text) {
     return out;
 }
 
+std::string RowField(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
 void PrintRow(const std::vector<std::string>& fields) {
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line += '\t';
-        line += fields[i];
+        line += RowField(fields[i]);
     }
     PrintLine(line);
 }
@@ -29,7 +43,13 @@ void PrintLine(const std::string& line) {
 }
 
 void PrintMessage(const std::string& text) {
-    const std::string shown = TerminalText(text) + "\n";
+    // Messages quote file and entry names, which may hold escape sequences;
+    // only the line breaks of the text itself may reach the terminal.
+    std::string shown = TerminalText(text) + "\n";
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F) c = '?';
+    }
     std::fflush(stdout);
     std::fwrite(shown.data(), 1, shown.size(), stderr);
 }

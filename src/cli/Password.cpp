@@ -4,6 +4,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -15,6 +17,10 @@ namespace kivo::cli {
 namespace {
 
 constexpr std::size_t kMaxPasswordFile = 64 * 1024;
+
+volatile std::sig_atomic_t gPromptInterrupted = 0;
+
+extern "C" void OnPromptInterrupt(int) { gPromptInterrupted = 1; }
 
 std::string FromFile(const std::string& path) {
     File file;
@@ -39,6 +45,15 @@ std::string FromStdin() {
 std::string FromTerminal() {
     const int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (tty < 0) throw UsageError("--ask-password needs a terminal");
+    // Ctrl+C at the prompt must not end the program with echo still off:
+    // the read is interrupted (no restart), the terminal restored, and only
+    // then does SIGINT take its default course.
+    gPromptInterrupted = 0;
+    struct sigaction onInterrupt {};
+    struct sigaction previous {};
+    onInterrupt.sa_handler = OnPromptInterrupt;
+    sigemptyset(&onInterrupt.sa_mask);
+    sigaction(SIGINT, &onInterrupt, &previous);
     termios saved{};
     const bool isTerminal = tcgetattr(tty, &saved) == 0;
     if (isTerminal) {
@@ -52,9 +67,19 @@ std::string FromTerminal() {
     (void)ignored;
     std::string line;
     char c = 0;
-    while (read(tty, &c, 1) == 1 && c != '\n') line += c;
+    while (gPromptInterrupted == 0) {
+        const ssize_t got = read(tty, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got != 1 || c == '\n') break;
+        line += c;
+    }
     if (isTerminal) tcsetattr(tty, TCSAFLUSH, &saved);
     close(tty);
+    sigaction(SIGINT, &previous, nullptr);
+    if (gPromptInterrupted != 0) {
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+    }
     return FirstLine(line);
 }
 

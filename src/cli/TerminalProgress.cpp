@@ -22,6 +22,18 @@ int TerminalWidth() {
     return kDefaultWidth;
 }
 
+// Entry names of an archive reach the phase label unchecked: a name holding
+// escape sequences or line breaks must not drive the terminal or break the
+// one-line repaint.
+std::string Printable(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) c = '?';
+    }
+    return out;
+}
+
 }  // namespace
 
 TerminalProgress::TerminalProgress(bool quiet) : enabled_(!quiet && isatty(STDERR_FILENO) == 1) {}
@@ -51,15 +63,20 @@ std::string TerminalProgress::Compose(const std::string& phase, const std::strin
                                       int percent, int width) {
     percent = std::clamp(percent, 0, 100);
     const int filled = percent * kBarWidth / 100;
-    std::string line = phase;
-    if (!counter.empty()) line += (line.empty() ? "" : "  ") + counter;
+    std::string line = Printable(phase);
+    if (!counter.empty()) line += (line.empty() ? "" : "  ") + Printable(counter);
     line += (line.empty() ? "[" : "  [") + std::string(static_cast<std::size_t>(filled), '#') +
             std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] " +
             std::to_string(percent) + "%";
     // One column is kept free: writing the last column makes some terminals
     // wrap, and the next repaint would then start on a new line.
     const std::size_t room = width > 1 ? static_cast<std::size_t>(width - 1) : 0;
-    if (line.size() > room) line.resize(room);
+    if (line.size() > room) {
+        // Never half a UTF-8 character at the cut.
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+        line.resize(cut);
+    }
     return line;
 }
 

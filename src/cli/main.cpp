@@ -60,12 +60,20 @@ int Main(const std::vector<std::string>& args) {
     }
 }
 
+// A listing cut short by a full disk or a closed file must not pass for a
+// complete one: a script would act on half of it.
+int CheckedOutput(int status) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
+    PrintError("can not write to standard output");
+    return status == kExitOk ? kExitFailed : status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        return Main(args);
+        return CheckedOutput(Main(args));
     } catch (const UsageError& error) {
         PrintError(error.what());
         std::fputs("Try 'kivo-cli --help'.\n", stderr);

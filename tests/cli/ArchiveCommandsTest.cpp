@@ -136,6 +136,16 @@ TEST_F(ArchiveCommands, PasswordsComeFromAFileStdinOrNowhere) {
     EXPECT_NE(none.err.find("Incorrect password."), std::string::npos);
 }
 
+TEST_F(ArchiveCommands, AnEntryNameCannotSendEscapeSequencesWithAMessage) {
+    WriteFile("odd/e\x1b]0;owned\x07.txt", "x");
+    CliOk({"set-add", "Odd", At("odd")});
+    CliOk({"zip", "Odd", At("odd.zip"), "--password-file", At("pw")});
+    const CliResult result = Cli({"unzip", At("odd.zip"), At("out")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "A error occured while extracting \"odd/e?]0;owned?.txt\":\n\n    Incorrect password.\n");
+}
+
 TEST_F(ArchiveCommands, UnzipSkipsExistingFilesWhenAsked) {
     CliOk({"zip", "Docs", At("a.zip")});
     WriteFile("t/docs/a.txt", "mine");

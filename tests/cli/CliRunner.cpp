@@ -52,7 +52,7 @@ CliProcess::CliProcess(const std::string& scratch, const std::vector<std::string
         const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0) _exit(127);
         dup2(in, 0);
-        dup2(out, 1);
+        dup2(options.stdoutFd >= 0 ? options.stdoutFd : out, 1);
         dup2(options.stderrFd >= 0 ? options.stderrFd : err, 2);
         for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
         if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(127);

@@ -19,6 +19,7 @@ struct CliOptions {
     std::vector<std::pair<std::string, std::string>> env;  // set in the child
     std::string workDir;  // the child's working folder, when not empty
     int stderrFd = -1;    // the child's standard error, when not -1 (a terminal, say)
+    int stdoutFd = -1;    // the child's standard output, when not -1
 };
 
 // A running kivo-cli; output goes to files in `scratch` so a chatty child

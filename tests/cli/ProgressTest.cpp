@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "CliFixture.h"
+#include "cli/TerminalProgress.h"
 
 namespace kivo::clitest {
 namespace {
@@ -65,6 +66,39 @@ TEST_F(Progress, AFailureMessageStartsOnAWipedLine) {
     const std::string message = "\r\x1b[KError create file:\r\n" + At("blocked/docs/a.txt") + "\r\n";
     ASSERT_GE(screen.size(), message.size()) << screen;
     EXPECT_EQ(screen.substr(screen.size() - message.size()), message) << screen;
+}
+
+}  // namespace
+}  // namespace kivo::clitest
+
+namespace kivo::clitest {
+namespace {
+
+// Archive entry names become the phase text of an extraction.
+TEST(ProgressLine, ControlBytesOfANameNeverReachTheTerminal) {
+    struct Case {
+        std::string phase;
+        std::string expectedStart;
+    };
+    const Case cases[] = {
+        {"evil\x1b]0;title\x07.txt", "evil?]0;title?.txt  1 Files"},
+        {"two\nlines\r.txt", "two?lines?.txt  1 Files"},
+        {"del\x7f.txt", "del?.txt  1 Files"},
+        {"caf\xC3\xA9.txt", "caf\xC3\xA9.txt  1 Files"},  // UTF-8 stays as it is
+    };
+    for (const Case& c : cases) {
+        const std::string line = cli::TerminalProgress::Compose(c.phase, "1 Files", 50, 200);
+        EXPECT_EQ(line.rfind(c.expectedStart, 0), 0u) << line;
+        EXPECT_EQ(line.substr(line.size() - 4), " 50%") << line;
+    }
+}
+
+TEST(ProgressLine, ANarrowTerminalCutsBetweenCharacters) {
+    // "é" is two bytes; a cut after 4 bytes would split it.
+    const std::string line = cli::TerminalProgress::Compose("ab\xC3\xA9xyz", "", 0, 5);
+    EXPECT_EQ(line, "ab\xC3\xA9");
+    const std::string cut = cli::TerminalProgress::Compose("abc\xC3\xA9xyz", "", 0, 5);
+    EXPECT_EQ(cut, "abc");
 }
 
 }  // namespace

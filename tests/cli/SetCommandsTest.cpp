@@ -1,5 +1,8 @@
 // sets, show, set-add, set-rename, set-remove, expand: output formats, the
 // set editor's rules, and the cascades into the binding store.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "CliFixture.h"
@@ -164,6 +167,19 @@ TEST_F(SetCommands, ExpandListsEveryItemThenTheCounter) {
     EXPECT_EQ(lines[1], "docs/sub/b.txt\t2048\t" + At("docs/sub/b.txt"));
 }
 
+TEST_F(SetCommands, ANameWithATabOrLineBreakCannotForgeFieldsOrRows) {
+    // A name made to look like a second row naming another file.
+    const std::string odd = "odd\tname\n9\tforged\rx";
+    const std::string shown = "odd\\tname\\n9\\tforged\\rx";
+    WriteFile("tricky/" + odd, "abc");
+    CliOk({"set-add", "Tricky", At("tricky")});
+    EXPECT_EQ(CliOk({"expand", "Tricky"}).out, "tricky/" + shown + "\t3\t" + At("tricky/") + shown +
+                                                   "\n1 Files,  3\n");
+    CliOk({"set-add", "Tricky", At("tricky/" + odd)});
+    EXPECT_EQ(CliOk({"show", "Tricky"}).out, At("tricky") + "\tScan Sub-folder; All Files\n" +
+                                                 At("tricky/") + shown + "\tIndividual File\n");
+}
+
 TEST_F(SetCommands, TheDefaultDataFolderIsTheDesktopProgramsOne) {
     CliOptions options;
     options.env = {{"XDG_DATA_HOME", At("xdg")}};
@@ -182,6 +198,27 @@ TEST_F(SetCommands, AStoreThatCannotBeWrittenIsReportedNotLostSilently) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "kivo-cli: can not create the data folder " + At("not-a-folder") + "\n");
     EXPECT_EQ(ReadBytes(At("not-a-folder")), "a file where the data folder should be");
+}
+
+}  // namespace
+}  // namespace kivo::clitest
+
+namespace kivo::clitest {
+namespace {
+
+TEST_F(SetCommands, OutputThatCannotBeWrittenIsAFailureNotASuccess) {
+    CliOk({"set-add", "Docs", At("docs")});
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    CliOptions options;
+    options.stdoutFd = full;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"sets"}, {"show", "Docs"}, {"expand", "Docs"}}) {
+        const CliResult result = Cli(args, options);
+        EXPECT_EQ(result.status, 1) << args[0];
+        EXPECT_EQ(result.err, "kivo-cli: can not write to standard output\n") << args[0];
+    }
+    close(full);
 }
 
 }  // namespace
