@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/Attributes.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "zip/ZipEntryWriter.h"
@@ -69,6 +70,9 @@ public:
     // where the previous archive was.
     bool Commit() {
         if (!file_.Flush() || !file_.Close()) return false;
+        // A replaced archive keeps who may read it: a backup kept private
+        // must not become readable to all by the next run.
+        if (PathExists(finalPath_) && !CopyAttributes(finalPath_, tempPath_)) return false;
         if (!RenamePath(tempPath_, finalPath_)) return false;
         tempPath_.clear();
         return true;
@@ -154,7 +158,15 @@ int ZipArchiveWriter::Build(ItemList& items, const char* password, std::size_t p
     const std::uint64_t count = items.Count();
     if (count > limits_.maxEntries) return 0;
 
-    TempArchive archive(archivePath);
+    // The archive replaces what the path reaches: through a link, the
+    // link's target. A read-only file or a folder there cannot be replaced.
+    const std::string target = LinkTargetPath(archivePath);
+    const std::uint32_t existing = GetAttributes(target);
+    if (existing != kInvalidAttributes && (existing & (ATTR_READONLY | ATTR_DIRECTORY)) != 0) {
+        return 0;
+    }
+
+    TempArchive archive(target);
     if (!archive.Create()) return 0;
     if (count == 0) return archive.Commit() ? 1 : 0;
 

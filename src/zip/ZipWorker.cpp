@@ -19,6 +19,8 @@ RunResult ZipWorker(const FileSet* set, const ZipJob& job, CancelFlag& cancel, R
     options.followFolderLinks = true;
     ExpandSet(*set, list, options);
     if (cancel.load() != 0) return StoppedRun();
+    // An archive missing files the list lost must not pass as a backup.
+    if (!list.Complete()) return FailedWith(IDS_ERROR_MAKING_ZIP, job.outputPath);
 
     sink.SetPhase(LoadText(IDS_PHASE_COMPRESSING));
     const std::string password = Trim(job.password);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Attributes.h"
 #include "platform/Faults.h"
 #include "zip/ZipArchiveWriter.h"
 #include "zip/writer_support.h"
@@ -107,8 +108,8 @@ TEST_F(WriterFailure, EveryArchiveWriteCanFail) {
     EXPECT_NE(ReadFile(out_), kOldArchive);
 }
 
-TEST_F(WriterFailure, FlushAndRenameFailures) {
-    for (const auto call : {faults::Call::Flush, faults::Call::Rename}) {
+TEST_F(WriterFailure, FlushPermissionsAndRenameFailures) {
+    for (const auto call : {faults::Call::Flush, faults::Call::SetAttributes, faults::Call::Rename}) {
         faults::Arm(call, EIO, 1, 0);
         EXPECT_EQ(Build(), 0);
         EXPECT_GE(faults::FiredCount(), 1u);
@@ -117,23 +118,41 @@ TEST_F(WriterFailure, FlushAndRenameFailures) {
     }
 }
 
+TEST_F(WriterFailure, FlushWithinALargeEntryCanFail) {
+    // 3 MB that do not compress: the first flush to disk falls due after
+    // 2 MiB of entry data, long before the archive is complete.
+    WriteFile(dir_ / "src/large.bin", test::NoiseBytes(3000000));
+    faults::Arm(faults::Call::Flush, EIO, 1, 1);
+    ScriptedProgress progress;
+    EXPECT_EQ(Build(&progress, nullptr, {}, {"large.bin", "third.txt"}), 0);
+    EXPECT_EQ(faults::FiredCount(), 1u);
+    EXPECT_GT(progress.Done(), 3000000u + 2097152u);
+    EXPECT_LT(progress.Done(), 2u * 3000000u);
+    ExpectOldArchiveUntouched();
+}
+
 TEST_F(WriterFailure, CancelInFirstAndSecondPass) {
     const std::uint64_t firstSize = 50000;
+    const std::uint64_t total = 2 * (50000 + 40000 + 3000);
     struct Case {
         const char* what;
         std::function<bool(const ScriptedProgress&)> when;
+        std::uint64_t stopsAt;  // bytes read when the build gives up
     };
     const std::vector<Case> cases = {
-        {"first block", [](const ScriptedProgress& p) { return p.Done() > 0; }},
+        {"first block", [](const ScriptedProgress& p) { return p.Done() > 0; }, 32768},
         {"second pass of the first file",
-         [=](const ScriptedProgress& p) { return p.Done() > firstSize; }},
-        {"last file", [](const ScriptedProgress& p) { return p.Done() + 1000 > p.Total(); }},
+         [=](const ScriptedProgress& p) { return p.Done() > firstSize; }, firstSize + 32768},
+        {"last file", [](const ScriptedProgress& p) { return p.Done() + 1000 > p.Total(); },
+         total},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedProgress progress;
         progress.cancelWhen = c.when;
         EXPECT_EQ(Build(&progress, "pw"), 0);
+        // Stopped at the first check after the block that met the condition.
+        EXPECT_EQ(progress.Done(), c.stopsAt);
         ExpectOldArchiveUntouched();
     }
 }
@@ -179,8 +198,10 @@ TEST_F(WriterFailure, UnreadableItemListWritesNoEntry) {
     ItemList list;
     test::AddItems(list, dir_ / "src", {"first.txt"});
     faults::Arm(faults::Call::Read, EIO, 1, 1);
-    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, out_, nullptr), 0);
+    ScriptedProgress progress;
+    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, out_, &progress), 0);
     EXPECT_EQ(faults::FiredCount(), 1u);
+    EXPECT_EQ(progress.Done(), 0u);  // no source was read
     ExpectOldArchiveUntouched();
 }
 
@@ -193,6 +214,41 @@ TEST_F(WriterFailure, ArchiveThatCannotBeCreated) {
     test::AddItems(list, dir_ / "src", {"first.txt"});
     EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, dir_ / "missing/folder/a.zip", nullptr), 0);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
+}
+
+TEST_F(WriterFailure, ReadOnlyArchiveOrFolderAtTheOutputPathIsKept) {
+    ASSERT_TRUE(SetAttributes(out_, ATTR_READONLY));
+    EXPECT_EQ(Build(), 0);
+    ASSERT_TRUE(SetAttributes(out_, ATTR_NORMAL));
+    ExpectOldArchiveUntouched();
+
+    std::filesystem::create_directories(dir_ / "folder.zip/inside");
+    ItemList list;
+    test::AddItems(list, dir_ / "src", {"third.txt"});
+    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, dir_ / "folder.zip", nullptr), 0);
+    EXPECT_EQ(test::NamesIn(dir_ / "folder.zip"), std::vector<std::string>{"inside"});
+    EXPECT_EQ(test::NamesIn(dir_.path()), (std::vector<std::string>{"folder.zip", "out", "src"}));
+}
+
+TEST_F(WriterFailure, ReplacedArchiveKeepsItsLinkAndPermissions) {
+    namespace fs = std::filesystem;
+    // out/link.zip -> ../real/backup.zip, the target private to its owner
+    // and group.
+    const std::string real = dir_ / "real/backup.zip";
+    WriteFile(real, kOldArchive);
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::remove(out_);
+    fs::create_symlink("../real/backup.zip", dir_ / "out/link.zip");
+
+    ItemList list;
+    test::AddItems(list, dir_ / "src", {"third.txt"});
+    ASSERT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, dir_ / "out/link.zip", nullptr), 1);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out/link.zip"));
+    EXPECT_EQ(test::ParseArchive(ReadFile(real)).locals.size(), 1u);
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(test::NamesIn(dir_ / "out"), std::vector<std::string>{"link.zip"});
+    EXPECT_EQ(test::NamesIn(dir_ / "real"), std::vector<std::string>{"backup.zip"});
 }
 
 TEST_F(WriterFailure, FormatLimitsAreNeverExceeded) {

@@ -117,6 +117,20 @@ TEST_F(ZipWorkerRun, FailureReportsTheArchivePath) {
     EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"Docs"});
 }
 
+TEST_F(ZipWorkerRun, ItemListThatLostFilesGivesNoArchive) {
+    // The list's temporary file is the first file opened; without it the
+    // list is empty, and an empty archive would pass for the backup.
+    WriteFile(out_, "old archive");
+    const auto set = FolderSet(dir_ / "Docs");
+    faults::Guard guard;
+    faults::Arm(faults::Call::Open, ENOSPC, 1, 1);
+    RecordingSink sink;
+    const RunResult result = ZipWorker(set.get(), ZipJob{out_, ""}, cancel, sink);
+    EXPECT_EQ(result.end, RunEnd::Failed);
+    EXPECT_EQ(result.errorText, "Error making zip file:\r\n" + out_);
+    EXPECT_EQ(ReadFile(out_), "old archive");
+}
+
 TEST_F(ZipWorkerRun, CancelDuringCompressionStopsWithoutMessage) {
     const auto set = FolderSet(dir_ / "Docs");
     WriteFile(out_, "older");
