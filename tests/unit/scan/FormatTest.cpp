@@ -2,9 +2,11 @@
 
 #include <clocale>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "scan/Format.h"
+#include "support/TempDir.h"
 
 namespace kivo {
 namespace {
@@ -43,16 +45,28 @@ TEST(FormatSize, UnitBoundariesAndRounding) {
 
 // A desktop session runs with the user's numeric locale (the toolkit
 // installs it at start-up); the texts must not follow it.
+const char* SetCommaLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) return name;
+    }
+    return nullptr;
+}
+
 TEST(FormatSize, IgnoresTheNumericLocale) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    const char* commaLocale = nullptr;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            commaLocale = name;
-            break;
+    const char* commaLocale = SetCommaLocale();
+    test::TempDir locales;
+    if (commaLocale == nullptr) {
+        // Most machines have no such locale compiled; build one privately.
+        const std::string command = "localedef -i de_DE -f UTF-8 '" + locales.path() +
+                                    "/de_DE.UTF-8' >/dev/null 2>&1";
+        if (std::system(command.c_str()) == 0) {
+            setenv("LOCPATH", locales.path().c_str(), 1);
+            commaLocale = SetCommaLocale();
+            unsetenv("LOCPATH");
         }
     }
-    if (commaLocale == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
+    if (commaLocale == nullptr) GTEST_SKIP() << "no locale with a decimal comma could be had";
     const std::string kb = FormatSize(1536);
     const std::string gb = FormatSize(5368709120ULL);
     const std::string count = FormatSize(1023);
