@@ -1,5 +1,21 @@
-# Sourced by the benchmark scripts: timing and result helpers.
+# Sourced by the benchmark scripts: locations, timing and result helpers.
 # shellcheck shell=bash
+
+BENCH_HOME="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+BUILD_DIR="${BUILD_DIR:-$BENCH_HOME/../build/release}"
+BENCH_DIR="${BENCH_DIR:-/tmp/kivo-bench}"
+RESULTS="${RESULTS:-$BENCH_HOME/RESULTS.md}"
+
+# Path of the driver bench_NAME of the Release build; stops the script when
+# it has not been built.
+bench_binary() {
+  local bin="$BUILD_DIR/bench/bench_$1"
+  if [ ! -x "$bin" ]; then
+    echo "missing $bin (build with -DKIVO_BENCH=ON)" >&2
+    return 1
+  fi
+  echo "$bin"
+}
 
 # Wall seconds of the best of N runs of a command; PREP (a shell snippet) runs
 # before every run and is not timed.

@@ -5,11 +5,7 @@ set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=common.sh
 source "$HERE/common.sh"
-BUILD_DIR="${BUILD_DIR:-$HERE/../build/release}"
-BENCH_DIR="${BENCH_DIR:-/tmp/kivo-bench}"
-RESULTS="${RESULTS:-$HERE/RESULTS.md}"
-BIN="$BUILD_DIR/bench/bench_expand"
-[ -x "$BIN" ] || { echo "missing $BIN (build with -DKIVO_BENCH=ON)"; exit 1; }
+BIN="$(bench_binary expand)"
 
 # Generates FOLDERS folders of PER files each (sizes vary) under $1, once.
 generate() {

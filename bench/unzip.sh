@@ -7,12 +7,8 @@ set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=common.sh
 source "$HERE/common.sh"
-BUILD_DIR="${BUILD_DIR:-$HERE/../build/release}"
-BENCH_DIR="${BENCH_DIR:-/tmp/kivo-bench}"
-RESULTS="${RESULTS:-$HERE/RESULTS.md}"
-BIN="$BUILD_DIR/bench/bench_unzip"
+BIN="$(bench_binary unzip)"
 RUNS="${RUNS:-3}"
-[ -x "$BIN" ] || { echo "missing $BIN (build with -DKIVO_BENCH=ON)"; exit 1; }
 command -v unzip >/dev/null || { echo "Info-ZIP unzip is not installed"; exit 1; }
 mkdir -p "$BENCH_DIR"
 cd "$BENCH_DIR"

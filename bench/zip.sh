@@ -7,13 +7,9 @@ set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=common.sh
 source "$HERE/common.sh"
-BUILD_DIR="${BUILD_DIR:-$HERE/../build/release}"
-BENCH_DIR="${BENCH_DIR:-/tmp/kivo-bench}"
-RESULTS="${RESULTS:-$HERE/RESULTS.md}"
-BIN="$BUILD_DIR/bench/bench_zip"
+BIN="$(bench_binary zip)"
 RUNS="${RUNS:-3}"
 PASSWORD="kivo-bench"
-[ -x "$BIN" ] || { echo "missing $BIN (build with -DKIVO_BENCH=ON)"; exit 1; }
 command -v zip >/dev/null || { echo "Info-ZIP zip is not installed"; exit 1; }
 
 CORPUS="$BENCH_DIR/zip-corpus"
