@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 #include "FuzzSeeds.h"
 
@@ -50,7 +51,25 @@ std::string Mutate(const std::string& seed, std::mt19937& rng) {
 
 }  // namespace
 
+// Writes the seeds as files, to start a libFuzzer corpus from them.
+int WriteSeeds(const char* folder) {
+    int index = 0;
+    for (const std::string& seed : FuzzSeeds()) {
+        const std::string path = std::string(folder) + "/seed-" + std::to_string(index++);
+        FILE* out = std::fopen(path.c_str(), "wb");
+        if (out == nullptr || std::fwrite(seed.data(), 1, seed.size(), out) != seed.size()) {
+            std::fprintf(stderr, "can not write %s\n", path.c_str());
+            if (out != nullptr) std::fclose(out);
+            return 1;
+        }
+        std::fclose(out);
+    }
+    std::printf("wrote %d seeds to %s\n", index, folder);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write-seeds") return WriteSeeds(argv[2]);
     const long iterations = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 2000;
     std::mt19937 rng(20261208u);
     const std::vector<std::string> seeds = FuzzSeeds();
