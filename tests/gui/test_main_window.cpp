@@ -101,6 +101,22 @@ FileTime UtcTime(int year, int month, int day, int hour, int minute, int second)
     return time;
 }
 
+// The stores after every set but Music, and every operation but its Move,
+// were removed.
+std::string OnlyMusicSetStore() {
+    StoreBytes sets;
+    sets.I32(1);
+    AppendSetBytes(sets, "Music");
+    return sets.bytes();
+}
+
+std::string OnlyMusicMoveBindingStore() {
+    StoreBytes operations;
+    operations.I32(1);
+    AppendOperationBytes(operations, OPERATION_MOVE, "Music");
+    return operations.bytes();
+}
+
 struct ButtonStates {
     bool setProperty, setRemove, opProperty, opRemove, run;
     bool operator==(const ButtonStates&) const = default;
@@ -204,14 +220,8 @@ private slots:
         QCOMPARE(window.operationList()->OperationCount(), 1);
         QCOMPARE(window.operationList()->OperationAt(5)->setName, std::string("Music"));
 
-        StoreBytes sets;
-        sets.I32(1);
-        AppendSetBytes(sets, "Music");
-        QCOMPARE(ReadFile(SetStoreFilePath()), sets.bytes());
-        StoreBytes operations;
-        operations.I32(1);
-        AppendOperationBytes(operations, OPERATION_MOVE, "Music");
-        QCOMPARE(ReadFile(BindingStoreFilePath()), operations.bytes());
+        QCOMPARE(ReadFile(SetStoreFilePath()), OnlyMusicSetStore());
+        QCOMPARE(ReadFile(BindingStoreFilePath()), OnlyMusicMoveBindingStore());
     }
 
     void removingSeveralSetsTakesEachSelectedRow() {
@@ -243,14 +253,8 @@ private slots:
         QCOMPARE(RowTexts(window.operationList()),
                  QStringList({"Delete", "Copy", "Move", "Zip", "UnZip", "Music"}));
         QCOMPARE(States(window), (ButtonStates{false, false, false, false, false}));
-        StoreBytes sets;
-        sets.I32(1);
-        AppendSetBytes(sets, "Music");
-        QCOMPARE(ReadFile(SetStoreFilePath()), sets.bytes());
-        StoreBytes operations;
-        operations.I32(1);
-        AppendOperationBytes(operations, OPERATION_MOVE, "Music");
-        QCOMPARE(ReadFile(BindingStoreFilePath()), operations.bytes());
+        QCOMPARE(ReadFile(SetStoreFilePath()), OnlyMusicSetStore());
+        QCOMPARE(ReadFile(BindingStoreFilePath()), OnlyMusicMoveBindingStore());
     }
 
     void answeringNoRemovesNothingAndWritesNothing() {
