@@ -1,6 +1,7 @@
 #include "model/EntryDescription.h"
 
 #include "model/FileSet.h"
+#include "model/PatternList.h"
 #include "model/StringTable.h"
 #include "platform/FileSystem.h"
 
@@ -12,18 +13,6 @@ namespace {
 constexpr const char* kIndividualFile = "Individual File";
 constexpr const char* kScanSubfolder = "Scan Sub-folder";
 constexpr const char* kJoinFormat = "%s; %s";
-
-// The display form of a pattern list: each pattern after the first is
-// appended as "%s; %s" would. The filter module has the same join for the
-// filter box; the model cannot depend on it, and the rule is one line.
-std::string JoinForDescription(const std::vector<std::string>& patterns) {
-    std::string text;
-    for (std::size_t i = 0; i < patterns.size(); ++i) {
-        if (i > 0) text += "; ";
-        text += patterns[i];
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -48,7 +37,7 @@ std::string DescribeEntry(const SetEntry& entry, EntryKind kind) {
         partB = LoadText(IDS_ALL_FILES);
     } else {
         partB = FormatText(entry.filterMode == 0 ? IDS_INCLUDE_ONLY : IDS_EXCLUDE,
-                           JoinForDescription(entry.patterns));
+                           JoinPatterns(entry.patterns));
     }
     return partA.empty() ? partB : FormatWith(kJoinFormat, {partA, partB});
 }

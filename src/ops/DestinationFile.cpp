@@ -56,12 +56,10 @@ DestinationFile CreateDestinationFile(const std::string& path) {
         return out;
     }
 
-    std::string folder = ".";
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == 0) {
-        folder = "/";
-    } else if (slash != std::string::npos) {
-        folder = path.substr(0, slash);
+    std::string folder = ParentFolder(path);
+    if (folder.empty()) {
+        folder = ".";
+    } else if (folder != "/") {
         MakeFolders(folder);  // a failure shows when the file cannot be created
     }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "platform/Faults.h"
+#include "platform/Paths.h"
 
 namespace kivo {
 
@@ -18,19 +19,10 @@ std::uint32_t AttributesFromStat(const std::string& name, const struct stat& st)
     return attributes;
 }
 
-namespace {
-
-std::string LastComponent(const std::string& path) {
-    const auto pos = path.find_last_of('/');
-    return pos == std::string::npos ? path : path.substr(pos + 1);
-}
-
-}  // namespace
-
 std::uint32_t GetAttributes(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return kInvalidAttributes;
-    return AttributesFromStat(LastComponent(path), st);
+    return AttributesFromStat(BaseName(path), st);
 }
 
 bool SetAttributes(const std::string& path, std::uint32_t attributes) {

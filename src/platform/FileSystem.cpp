@@ -10,6 +10,7 @@
 
 #include "platform/Attributes.h"
 #include "platform/Faults.h"
+#include "platform/Paths.h"
 
 namespace kivo {
 
@@ -24,10 +25,6 @@ FileTime ToFileTime(const struct statx_timestamp& ts) {
     return FileTimeFromTimespec(t);
 }
 
-std::string LastComponent(const std::string& path) {
-    const auto pos = path.find_last_of('/');
-    return pos == std::string::npos ? path : path.substr(pos + 1);
-}
 
 void FillFromStatx(const struct statx& sx, const std::string& name, FindData& out) {
     struct stat st {};
@@ -65,7 +62,7 @@ bool Fill(int dirfd, const char* path, const std::string& name, bool followLinks
 bool GetFindData(const std::string& path, FindData& out, bool followLinks) {
     out = FindData{};
     out.name = path;
-    return Fill(AT_FDCWD, path.c_str(), LastComponent(path), followLinks, out);
+    return Fill(AT_FDCWD, path.c_str(), BaseName(path), followLinks, out);
 }
 
 bool PathExists(const std::string& path) {

@@ -90,15 +90,6 @@ std::vector<std::string> ParsePatterns(const std::string& text) {
     return patterns;
 }
 
-std::string JoinPatterns(const std::vector<std::string>& patterns) {
-    std::string text;
-    for (std::size_t i = 0; i < patterns.size(); ++i) {
-        if (i > 0) text += "; ";
-        text += patterns[i];
-    }
-    return text;
-}
-
 bool WildcardMatch(const char* pattern, const char* text, bool caseSensitive) {
     if (pattern == nullptr || text == nullptr) return false;
     return MatchBytes(pattern, std::strlen(pattern), text, std::strlen(text), caseSensitive);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/PatternList.h"  // JoinPatterns
+
 #include "model/FileSet.h"
 
 namespace kivo {
@@ -16,8 +18,6 @@ namespace kivo {
 void ParsePatterns(const std::string& text, std::vector<std::string>& patterns);
 std::vector<std::string> ParsePatterns(const std::string& text);
 
-// "a; b; c": the display form of a pattern list; empty for an empty list.
-std::string JoinPatterns(const std::vector<std::string>& patterns);
 
 // '*' any run, '?' one byte, other bytes themselves; ASCII letters fold
 // unless `caseSensitive`. Each segment between stars is taken at its

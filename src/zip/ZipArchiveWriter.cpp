@@ -7,6 +7,7 @@
 #include "platform/Attributes.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "zip/ZipEntryWriter.h"
 #include "zip/ZipFormat.h"
 
@@ -27,10 +28,8 @@ struct CentralRecord {
 };
 
 std::string FolderOf(const std::string& path) {
-    const auto pos = path.find_last_of(kSeparator);
-    if (pos == std::string::npos) return ".";
-    if (pos == 0) return "/";
-    return path.substr(0, pos);
+    const std::string folder = ParentFolder(path);
+    return folder.empty() ? std::string(".") : folder;
 }
 
 // The archive's name as part of its temporary file's name, short enough
@@ -38,8 +37,7 @@ std::string FolderOf(const std::string& path) {
 // cut at a character boundary.
 std::string TempNamePart(const std::string& path) {
     constexpr std::size_t kMaxPart = 200;
-    const auto pos = path.find_last_of(kSeparator);
-    std::string name = pos == std::string::npos ? path : path.substr(pos + 1);
+    std::string name = BaseName(path);
     if (name.size() > kMaxPart) {
         std::size_t cut = kMaxPart;
         while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
