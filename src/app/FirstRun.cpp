@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <QVariant>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 namespace kivo {
 

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "platform/Paths.h"
 #include "ui/MainWindow.h"
 

@@ -2,7 +2,7 @@
 // Ctrl+C (SIGINT) during a run: it only raises the run's cancel flag, so
 // the run ends as stopped and cleans up exactly as the Cancel button would
 // have it.
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 
 namespace kivo::cli {
 

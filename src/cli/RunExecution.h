@@ -6,7 +6,7 @@
 
 #include "cli/Args.h"
 #include "cli/Stores.h"
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 
 namespace kivo::cli {
 

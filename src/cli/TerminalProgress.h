@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 
 namespace kivo::cli {
 

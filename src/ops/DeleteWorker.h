@@ -4,7 +4,7 @@
 #include <string>
 
 #include "model/FileSet.h"
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 
 namespace kivo {
 

@@ -9,7 +9,7 @@
 
 #include "model/FileSet.h"
 #include "ops/RunProgress.h"
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 #include "scan/ItemList.h"
 
 namespace kivo {

@@ -2,7 +2,7 @@
 // The done/total counters of a run and the bar position derived from them.
 #include <cstdint>
 
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 
 namespace kivo {
 

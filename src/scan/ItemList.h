@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 #include "platform/File.h"
 #include "platform/FileTime.h"
 

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 
 namespace kivo {
 

@@ -11,6 +11,10 @@ std::unique_ptr<FileSet> DialogLauncher::CreateSet(QWidget*, const std::vector<s
 
 bool DialogLauncher::EditSet(QWidget*, FileSet&, const std::vector<std::string>&) { return false; }
 
+std::unique_ptr<FileSet> DialogLauncher::CreateNamedSet(QWidget*, const std::string&) {
+    return nullptr;
+}
+
 bool DialogLauncher::BindOperation(QWidget*, Operation&, bool) { return false; }
 
 bool DialogLauncher::RunOperation(QWidget*, int, const std::string&, const Operation*) {

@@ -25,6 +25,9 @@ public:
     // The set editor on an existing set; true on OK, when it has written the
     // name and entries into `set`.
     virtual bool EditSet(QWidget* parent, FileSet& set, const std::vector<std::string>& namesInUse);
+    // The set editor for a run dialog's chooser: a new set that takes
+    // `fixedName`, shown read-only, with no duplicate test. Null on Cancel.
+    virtual std::unique_ptr<FileSet> CreateNamedSet(QWidget* parent, const std::string& fixedName);
 
     // The bind dialog of `operation.kind`, on a new record or on a copy of a
     // saved one; true on OK, when it has written its values into `operation`.

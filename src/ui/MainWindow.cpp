@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "ui/DialogLauncher.h"
 #include "ui/DialogUnits.h"
 #include "ui/Icons.h"

@@ -4,7 +4,7 @@
 #include <deque>
 #include <string>
 
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 #include "zip/ZipDirectory.h"
 
 namespace kivo::zip {

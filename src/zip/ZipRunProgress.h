@@ -1,7 +1,7 @@
 #pragma once
 // The ZipProgress of a run: cancels on the run's cancel flag and moves the
 // run's progress bar.
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 #include "zip/ZipProgress.h"
 
 namespace kivo::zip {

@@ -10,7 +10,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/FirstRun.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "model/StringTable.h"
 #include "ui/DialogUnits.h"
 #include "ui/DragPayload.h"

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "model/OperationList.h"
 #include "model/SetList.h"
 #include "model/StringTable.h"

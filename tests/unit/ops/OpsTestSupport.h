@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "model/FileSet.h"
-#include "ops/RunSink.h"
+#include "report/RunSink.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
 
