@@ -6,10 +6,15 @@
 
 namespace kivo {
 
-// True when the two names are equal ignoring letter case. Only the ASCII
-// letters A-Z/a-z are folded: names are UTF-8 byte strings here, and folding
-// bytes of multi-byte sequences could make distinct names collide. Letters
-// outside ASCII therefore compare exactly.
+// True when the two UTF-8 names are equal ignoring letter case, for every
+// letter: each code point is taken through Unicode's simple case folding
+// ("ÄÖÜ" and "äöü" are the same name, "Straße" and "STRASSE" are not).
+// The table is compiled in, so the answer never depends on the process's
+// locale (cron jobs run under "C"). Bytes that are not valid UTF-8 match
+// only the same bytes.
 bool SameSetName(std::string_view a, std::string_view b);
+
+// The simple case folding of one code point (itself when it has none).
+char32_t FoldCase(char32_t c);
 
 }  // namespace kivo

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/OperationList.h"
+#include "model/SetList.h"
 #include "model/SetName.h"
 #include "model/ZipOutputPath.h"
 
@@ -73,14 +74,44 @@ TEST(OperationFlagsTest, EmptyFolderModeKeepsTheSkipBit) {
     EXPECT_EQ(WithSkipIfMissing(0x80000006u, false), 0x80000006u);
 }
 
-TEST(SetNameTest, FoldsAsciiLettersOnly) {
-    EXPECT_TRUE(SameSetName("Docs", "DOCS"));
-    EXPECT_TRUE(SameSetName("a-Z_9", "A-z_9"));
-    EXPECT_FALSE(SameSetName("Docs", "Doc"));
-    EXPECT_FALSE(SameSetName("Docs", "Docs "));
-    EXPECT_FALSE(SameSetName("@", "`"));  // neighbours of the letter ranges
-    EXPECT_FALSE(SameSetName("[", "{"));
-    EXPECT_FALSE(SameSetName("\xC3\xA9", "\xC3\x89"));  // é and É stay distinct
+TEST(SetNameTest, FoldsEveryLetterBySimpleCaseFolding) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"Docs", "DOCS", true},
+        {"a-Z_9", "A-z_9", true},
+        {"Docs", "Doc", false},
+        {"Docs", "Docs ", false},
+        {"@", "`", false},  // neighbours of the ASCII letter ranges
+        {"[", "{", false},
+        {"\xC3\x84\xC3\x96\xC3\x9C", "\xC3\xA4\xC3\xB6\xC3\xBC", true},  // ÄÖÜ äöü
+        {"\xC3\x80", "\xC3\xA1", false},                                       // À á
+        {"\xC4\x80\xC4\xAE", "\xC4\x81\xC4\xAF", true},  // ĀĮ āį: pairs one apart
+        {"\xC4\x81", "\xC4\x82", false},                     // ā Ă: not a pair
+        {"\xCE\xA3\xCF\x82", "\xCF\x83\xCF\x83", true},  // Σς σσ
+        {"\xD0\x96\xD0\x81", "\xD0\xB6\xD1\x91", true},  // ЖЁ жё
+        {"\xE2\x84\xAA", "k", true},                          // Kelvin sign, one byte against three
+        {"\xC5\xBF", "S", true},                               // long s
+        {"\xE1\xBA\x9E", "\xC3\x9F", true},                 // capital and small sharp s
+        {"Stra\xC3\x9F" "e", "STRASSE", false},                // no full folding
+        {"\xC4\xB0", "i", false},                              // dotted capital I folds only in Turkish
+        {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8", true},  // Deseret, four bytes
+        {"\xEF\xBC\xA1", "\xEF\xBD\x81", true},            // fullwidth A a
+        {"A\xFF", "a\xFF", true},                              // invalid bytes stand for themselves
+        {"\xFF", "\xFE", false},
+        {"\xC3", "\xC3\x83", false},                          // a cut sequence is not Ã
+        {"\xC0\x81", "A", false},                              // overlong A
+        {"\xC0\x81", "a", false},
+        {"\xC3\x84\x80", "\xC3\xA4\x80", true},            // a stray continuation byte
+        {"\xED\xA0\x80", "\xED\xA0\x80", true},            // a surrogate, byte for byte
+        {"\xED\xA0\x80", "\xED\xA0\x81", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SameSetName(c.a, c.b), c.same) << c.a << " | " << c.b;
+        EXPECT_EQ(SameSetName(c.b, c.a), c.same) << c.b << " | " << c.a;
+    }
 }
 
 Operations Bound(std::initializer_list<const char*> names) {
@@ -127,6 +158,30 @@ TEST(CascadeTest, RemoveTakesEveryLetterCaseAndKeepsOrder) {
     EXPECT_EQ(Names(operations), (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_EQ(RemoveSet(operations, "Docs"), 0u);
     EXPECT_EQ(operations.size(), 3u);
+}
+
+// A store made while only ASCII letters were folded may hold both names:
+// it loads as it is, and the cascades now reach the operations of both.
+TEST(CascadeTest, NamesDifferingInNonAsciiCaseAreOneSet) {
+    const char* upper = "\xC3\x84\xC3\x96\xC3\x9C";  // ÄÖÜ
+    const char* lower = "\xC3\xA4\xC3\xB6\xC3\xBC";  // äöü
+    SetList stored;
+    for (const char* name : {upper, lower}) {
+        auto set = std::make_unique<FileSet>();
+        set->name = name;
+        stored.sets.push_back(std::move(set));
+    }
+    SetList loaded;
+    ASSERT_TRUE(loaded.LoadFromBytes(stored.SaveToBytes()));
+    ASSERT_EQ(loaded.sets.size(), 2u);
+    EXPECT_EQ(loaded.sets[1]->name, lower);
+
+    Operations operations = Bound({upper, "Docs", lower});
+    EXPECT_EQ(RenameSet(operations, lower, "Neu"), 2u);
+    EXPECT_EQ(Names(operations), (std::vector<std::string>{"Neu", "Docs", "Neu"}));
+    operations = Bound({upper, "Docs", lower});
+    EXPECT_EQ(RemoveSet(operations, upper), 2u);
+    EXPECT_EQ(Names(operations), (std::vector<std::string>{"Docs"}));
 }
 
 TEST(ZipOutputPathTest, FollowsTheNameRules) {
