@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "cli/ExitCodes.h"
-#include "platform/File.h"
 
 namespace kivo::cli {
 
@@ -22,13 +22,31 @@ volatile std::sig_atomic_t gPromptInterrupted = 0;
 
 extern "C" void OnPromptInterrupt(int) { gPromptInterrupted = 1; }
 
+// Read as a stream, not as a regular file: `--password-file <(pass show x)`
+// and `--password-file /dev/stdin` hand over a pipe. Reading stops at the
+// end of the first line, so a writer that keeps its end open does not hold
+// the run up.
 std::string FromFile(const std::string& path) {
-    File file;
-    if (!file.Open(path, File::Mode::Read)) throw UsageError("can not read the password file " + path);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw UsageError("can not read the password file " + path);
     std::string text(kMaxPasswordFile, '\0');
-    const std::int64_t got = file.ReadFull(text.data(), text.size());
-    if (got < 0) throw UsageError("can not read the password file " + path);
-    text.resize(static_cast<std::size_t>(got));
+    std::size_t total = 0;
+    bool failed = false;
+    while (total < text.size()) {
+        const ssize_t got = read(fd, text.data() + total, text.size() - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            failed = got < 0;
+            break;
+        }
+        const bool lineEnded =
+            std::memchr(text.data() + total, '\n', static_cast<std::size_t>(got)) != nullptr;
+        total += static_cast<std::size_t>(got);
+        if (lineEnded) break;
+    }
+    close(fd);
+    if (failed) throw UsageError("can not read the password file " + path);
+    text.resize(total);
     return FirstLine(text);
 }
 

@@ -3,6 +3,7 @@
 // rows and totals.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -134,6 +135,23 @@ TEST_F(ArchiveCommands, PasswordsComeFromAFileStdinOrNowhere) {
     const CliResult none = Cli({"unzip", At("locked.zip"), At("none"), "docs/a.txt"});
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("Incorrect password."), std::string::npos);
+}
+
+// `--password-file <(command)`: the shell hands over a pipe as /dev/fd/N.
+TEST_F(ArchiveCommands, APasswordFileMayBeAPipe) {
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const std::string text = "open sesame\nrest";
+    ASSERT_EQ(write(pipeEnds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(pipeEnds[1]);
+    const CliResult zipped = Cli(
+        {"zip", "Docs", At("piped.zip"), "--password-file", "/dev/fd/" + std::to_string(pipeEnds[0])});
+    close(pipeEnds[0]);
+    ASSERT_EQ(zipped.status, 0) << zipped.err;
+    // Encrypted with the pipe's first line: the file holding it opens the archive.
+    EXPECT_NE(CliOk({"list", At("piped.zip")}).out.find("encrypted"), std::string::npos);
+    CliOk({"unzip", At("piped.zip"), At("ok"), "--password-file", At("pw")});
+    EXPECT_EQ(ReadBytes(At("ok/docs/sub/b.txt")), "beta beta");
 }
 
 TEST_F(ArchiveCommands, AnEntryNameCannotSendEscapeSequencesWithAMessage) {
