@@ -29,7 +29,11 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
             optionsEnded = true;
             continue;
         }
-        if (arg == "--help" || arg == "-h") throw HelpRequested{};
+        if (arg == "--help" || arg == "-h") {
+            OptionsHelpRequested help;
+            for (const OptionDef& def : defs) help.accepted.push_back(def.name);
+            throw help;
+        }
         std::string name = arg;
         std::optional<std::string> inlineValue;
         const std::size_t equals = arg.find('=');

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/ExitCodes.h"
+
 namespace kivo::cli {
 
 struct OptionDef {
@@ -30,7 +32,13 @@ private:
     std::map<std::string, std::string> given_;
 };
 
-// Throws HelpRequested when "--help" comes before "--".
+// What ParseArgs throws for "--help": it names the options the command
+// accepts, so its help can be checked against what it really parses.
+struct OptionsHelpRequested : HelpRequested {
+    std::vector<std::string> accepted;
+};
+
+// Throws OptionsHelpRequested when "--help" comes before "--".
 ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& defs);
 
 // At most one of the named options; returns which, or empty.

@@ -4,36 +4,46 @@ namespace kivo::cli {
 
 namespace {
 
+// The synopsis names the three sources, so the overview shows every option.
+constexpr const char* kPasswordChoice =
+    "[--password-file FILE | --password-stdin | --ask-password]\n";
+
 constexpr const char* kPasswordLines =
     "  --password-file FILE   the password is the first line of FILE\n"
     "  --password-stdin       the password is the first line of standard input\n"
     "  --ask-password         prompt for the password on the terminal (no echo)\n";
 
 const std::vector<Command>& Table() {
-    static const std::string zipUsage = std::string(
-        "zip SET ARCHIVE [password option]\n"
-        "  Packs the files of SET into the archive ARCHIVE (replaced when it exists).\n") +
+    static const std::string zipUsage = std::string("zip SET ARCHIVE ") + kPasswordChoice +
+        "  Packs the files of SET into the archive ARCHIVE (replaced when it exists).\n" +
         kPasswordLines;
-    static const std::string unzipUsage = std::string(
-        "unzip ARCHIVE TARGET [--folder PATH] [--skip-existing] [password option] [ENTRY...]\n"
+    static const std::string unzipUsage =
+        std::string("unzip ARCHIVE TARGET [--folder PATH] [--skip-existing] [ENTRY...]\n"
+                    "      ") +
+        kPasswordChoice +
         "  Extracts into TARGET (created when missing). Without ENTRY and --folder every\n"
         "  entry; with --folder the entries below PATH, named relative to PATH; with\n"
         "  ENTRY names (as `list` shows them) those entries, a folder with all below it.\n"
         "  --folder PATH           the archive folder to extract from\n"
-        "  --skip-existing         leave files that exist in TARGET untouched\n") +
+        "  --skip-existing         leave files that exist in TARGET untouched\n" +
         kPasswordLines;
-    static const std::string bindUsage = std::string(
-        "bind delete SET [--passes N] [--remove-empty yes|no|sub]\n"
-        "bind copy SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
-        "bind move SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
-        "          [--remove-empty yes|no|sub]\n"
-        "bind zip SET DEST (--name NAME | --prefix PREFIX) [password option]\n"
+    static const std::string bindUsage =
+        std::string("bind delete SET [--passes N] [--remove-empty yes|no|sub]\n"
+                    "bind copy SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
+                    "bind move SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
+                    "          [--remove-empty yes|no|sub]\n"
+                    "bind zip SET DEST (--name NAME | --prefix PREFIX)\n"
+                    "         ") +
+        kPasswordChoice +
         "  Saves an operation as the last one of the list. SET must exist; DEST is\n"
         "  created. Defaults: 0 passes, remove empty folders \"yes\", overwrite \"always\".\n"
         "  --passes N              overwrite passes, 0 to 999 (runs cap them at 257)\n"
+        "  --remove-empty MODE     remove emptied folders: yes, no, sub (sub-folders only)\n"
+        "  --overwrite MODE        always, never or if-older\n"
+        "  --skip-missing          copy or move only files that exist in DEST already\n"
         "  --name NAME             fixed archive name (\".zip\" added when missing)\n"
         "  --prefix PREFIX         archive named PREFIX + YYMMDDhhmmss + \".zip\" at each run\n"
-        "  NAME and PREFIX: at most 32 characters, none of / \\ : * ? \" < > |\n") +
+        "  NAME and PREFIX: at most 32 characters, none of / \\ : * ? \" < > |\n" +
         kPasswordLines;
     static const std::vector<Command> table = {
         {"sets", CommandSets, "sets\n  One line per set: name, entry count.\n"},
@@ -94,6 +104,24 @@ const std::vector<Command>& Table() {
     return table;
 }
 
+// The synopsis lines of a usage text, indented for the overview: every line
+// up to the description, which is the first line indented by exactly two
+// spaces. Longer synopses go on in lines indented further.
+std::string Synopsis(const std::string& usage) {
+    std::string lines;
+    std::size_t start = 0;
+    while (start < usage.size()) {
+        const bool description = usage.compare(start, 2, "  ") == 0 && start + 2 < usage.size() &&
+                                 usage[start + 2] != ' ';
+        if (description) break;
+        std::size_t end = usage.find('\n', start);
+        if (end == std::string::npos) end = usage.size();
+        lines += "  " + usage.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+    return lines;
+}
+
 }  // namespace
 
 const std::vector<Command>& AllCommands() { return Table(); }
@@ -115,16 +143,7 @@ std::string GeneralUsage() {
         "  -q               no progress display\n"
         "\n"
         "Commands:\n";
-    for (const Command& command : Table()) {
-        const std::string usage = command.usage;
-        std::size_t start = 0;
-        // The synopsis lines only; the rest is COMMAND --help.
-        while (start < usage.size() && usage[start] != ' ') {
-            const std::size_t end = usage.find('\n', start);
-            text += "  " + usage.substr(start, end - start) + "\n";
-            start = end + 1;
-        }
-    }
+    for (const Command& command : Table()) text += Synopsis(command.usage);
     text +=
         "\n"
         "Exit status: 0 done, 1 the run failed, 2 usage error or bad input (nothing\n"

@@ -1,6 +1,12 @@
 // Bad input exits 2 with a message and changes nothing; --help describes
 // every command and option.
+#include <cctype>
+#include <optional>
+
 #include "CliFixture.h"
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "model/OperationList.h"
 
 namespace kivo::clitest {
@@ -96,32 +102,92 @@ TEST_F(Usage, BadInputExitsTwoAndChangesNothing) {
     }
 }
 
-TEST_F(Usage, HelpDescribesEveryCommandAndOption) {
-    const CliResult general = RunCli(scratch_, {"--help"});
-    EXPECT_EQ(general.status, 0);
-    for (const char* command : {"sets", "show", "set-add", "set-remove", "set-rename", "expand",
-                                "delete", "copy", "move", "zip", "list", "unzip", "survey", "ops",
-                                "bind", "op-remove", "run", "--data-dir", "-q"}) {
-        EXPECT_NE(general.out.find(command), std::string::npos) << command;
+// The options a command's parser accepts for `args` (which end in --help),
+// or nothing when the command refuses them. The parser names them itself,
+// so a new option can not be left out of the help unnoticed.
+std::optional<std::vector<std::string>> AcceptedOptions(const cli::Command& command,
+                                                        const cli::Context& context,
+                                                        const std::vector<std::string>& args) {
+    try {
+        command.run(context, args);
+    } catch (const cli::OptionsHelpRequested& help) {
+        return help.accepted;
+    } catch (const cli::HelpRequested&) {
+        return std::vector<std::string>{};
+    } catch (const cli::UsageError&) {
+        return std::nullopt;
     }
-    const std::vector<std::pair<std::string, std::vector<std::string>>> options = {
-        {"set-add", {"--no-subfolders", "--include", "--exclude"}},
-        {"delete", {"--passes", "--remove-empty"}},
-        {"copy", {"--overwrite", "--skip-missing"}},
-        {"move", {"--overwrite", "--skip-missing", "--remove-empty"}},
-        {"zip", {"--password-file", "--password-stdin", "--ask-password"}},
-        {"unzip", {"--folder", "--skip-existing", "--password-file", "ENTRY"}},
-        {"survey", {"--no-subfolders"}},
-        {"bind", {"--passes", "--overwrite", "--skip-missing", "--remove-empty", "--name",
-                  "--prefix", "--password-stdin"}},
-    };
-    for (const auto& [command, names] : options) {
-        const CliResult help = RunCli(scratch_, {command, "--help"});
-        EXPECT_EQ(help.status, 0) << command;
-        for (const std::string& name : names) {
-            EXPECT_NE(help.out.find(name), std::string::npos) << command << " " << name;
+    ADD_FAILURE() << command.name << " ran instead of showing its help";
+    return std::nullopt;
+}
+
+// The overview's synopses, each with its continuation lines, keyed by its
+// first line without the leading spaces.
+std::vector<std::string> Synopses(const std::string& overview) {
+    std::vector<std::string> synopses;
+    const std::size_t commands = overview.find("Commands:\n");
+    if (commands == std::string::npos) return synopses;
+    for (const std::string& line : Lines(overview.substr(commands))) {
+        if (line.rfind("   ", 0) == 0 && !synopses.empty()) {
+            synopses.back() += line;
+        } else if (line.rfind("  ", 0) == 0) {
+            synopses.push_back(line.substr(2));
         }
     }
+    return synopses;
+}
+
+// `text` names the option as a whole word ("--name", not "--names").
+bool NamesOption(const std::string& text, const std::string& option) {
+    for (std::size_t at = text.find(option); at != std::string::npos;
+         at = text.find(option, at + 1)) {
+        const std::size_t end = at + option.size();
+        if (end == text.size() || (!std::isalnum(static_cast<unsigned char>(text[end])) && text[end] != '-')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(Usage, HelpListsEveryCommandAndOptionTheParserAccepts) {
+    const CliResult general = RunCli(scratch_, {"--help"});
+    EXPECT_EQ(general.status, 0);
+    EXPECT_EQ(general.out, cli::GeneralUsage());
+    const std::vector<std::string> synopses = Synopses(general.out);
+    const auto synopsisOf = [&synopses](const std::string& words) {
+        for (const std::string& synopsis : synopses) {
+            if (synopsis.rfind(words + " ", 0) == 0 || synopsis == words) return synopsis;
+        }
+        return std::string();
+    };
+    cli::Context context;
+    context.dataFolder = DataDir();
+    context.quiet = true;
+    for (const cli::Command& command : cli::AllCommands()) {
+        const auto own = AcceptedOptions(command, context, {"--help"});
+        ASSERT_TRUE(own.has_value()) << command.name;
+        // Every command word may also be a sub-command of this one (bind zip).
+        std::vector<std::pair<std::string, std::vector<std::string>>> forms = {{command.name, *own}};
+        for (const cli::Command& word : cli::AllCommands()) {
+            const auto options = AcceptedOptions(command, context, {word.name, "--help"});
+            if (options && *options != *own) {
+                forms.push_back({std::string(command.name) + " " + word.name, *options});
+            }
+        }
+        for (const auto& [words, options] : forms) {
+            const std::string synopsis = synopsisOf(words);
+            EXPECT_FALSE(synopsis.empty()) << "no synopsis of \"" << words << "\" in\n" << general.out;
+            for (const std::string& option : options) {
+                EXPECT_TRUE(NamesOption(synopsis, option)) << words << " " << option;
+                EXPECT_TRUE(NamesOption(command.usage, option)) << words << " " << option;
+            }
+        }
+        const CliResult help = RunCli(scratch_, {command.name, "--help"});
+        EXPECT_EQ(help.status, 0) << command.name;
+        EXPECT_NE(help.out.find(command.usage), std::string::npos) << command.name;
+    }
+    EXPECT_TRUE(NamesOption(general.out, "--data-dir"));
+    EXPECT_TRUE(NamesOption(general.out, "-q"));
 }
 
 }  // namespace
