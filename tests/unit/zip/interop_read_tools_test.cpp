@@ -78,7 +78,7 @@ protected:
 };
 
 TEST_F(InteropReadTest, InfoZipDeflatedStoredAndEncrypted) {
-    if (!HaveTool("zip")) GTEST_SKIP() << "zip not installed";
+    ASSERT_TRUE(HaveTool("zip")) << "zip is missing; scripts/install-deps installs it";
     const std::string cd = "cd '" + source_ + "' && zip -q -r ";
     ASSERT_EQ(Shell(cd + "'" + (dir_ / "deflated.zip") + "' ."), 0);
     ASSERT_EQ(Shell(cd + "-0 '" + (dir_ / "stored.zip") + "' ."), 0);
@@ -92,7 +92,7 @@ TEST_F(InteropReadTest, InfoZipDeflatedStoredAndEncrypted) {
 }
 
 TEST_F(InteropReadTest, SevenZipWithZipCrypto) {
-    if (!HaveTool("7zz")) GTEST_SKIP() << "7zz not installed";
+    ASSERT_TRUE(HaveTool("7zz")) << "7zz is missing; scripts/install-deps installs it";
     const std::string cd = "cd '" + source_ + "' && 7zz a -tzip -bd -bso0 -bsp0 ";
     ASSERT_EQ(Shell(cd + "-mem=ZipCrypto -pTopSecret '" + (dir_ / "seven-crypt.zip") + "' ."), 0);
     ASSERT_EQ(Shell(cd + "-mx=0 '" + (dir_ / "seven-stored.zip") + "' ."), 0);
@@ -113,7 +113,7 @@ TEST_F(InteropReadTest, SevenZipWithZipCrypto) {
 }
 
 TEST_F(InteropReadTest, PythonZipfileStoredDeflatedAndStreamed) {
-    if (!HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
+    ASSERT_TRUE(HaveTool("python3")) << "python3 is missing; scripts/install-deps installs it";
     const std::string walk =
         "import os, sys, zipfile\n"
         "def add(z):\n"

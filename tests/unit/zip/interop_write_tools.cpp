@@ -97,7 +97,7 @@ protected:
 };
 
 TEST_P(InteropWrite, InfoZipUnzip) {
-    if (!HaveTool("unzip")) GTEST_SKIP() << "unzip not installed";
+    ASSERT_TRUE(HaveTool("unzip")) << "unzip is missing; scripts/install-deps installs it";
     const std::string pw = Password().empty() ? "" : " -P '" + Password() + "'";
     ExpectCommandSucceeds("unzip -t" + pw + " '" + archive_ + "'");
     ExpectCommandSucceeds("unzip -q" + pw + " '" + archive_ + "' -d '" + dir_ / "unzip'");
@@ -105,7 +105,7 @@ TEST_P(InteropWrite, InfoZipUnzip) {
 }
 
 TEST_P(InteropWrite, SevenZip) {
-    if (!HaveTool("7zz")) GTEST_SKIP() << "7zz not installed";
+    ASSERT_TRUE(HaveTool("7zz")) << "7zz is missing; scripts/install-deps installs it";
     const std::string pw = " -p'" + Password() + "'";
     ExpectCommandSucceeds("7zz t -bd" + pw + " '" + archive_ + "'");
     ExpectCommandSucceeds("7zz x -bd -y" + pw + " -o'" + dir_ / "7z" + "' '" + archive_ + "'");
@@ -113,7 +113,7 @@ TEST_P(InteropWrite, SevenZip) {
 }
 
 TEST_P(InteropWrite, PythonZipfile) {
-    if (!HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
+    ASSERT_TRUE(HaveTool("python3")) << "python3 is missing; scripts/install-deps installs it";
     WriteFile(dir_ / "test.py", kPythonTest);
     WriteFile(dir_ / "extract.py", kPythonExtract);
     const std::string args = " '" + archive_ + "' '" + Password() + "'";
@@ -123,7 +123,7 @@ TEST_P(InteropWrite, PythonZipfile) {
 }
 
 TEST_P(InteropWrite, Libarchive) {
-    if (!HaveTool("bsdtar")) GTEST_SKIP() << "bsdtar not installed";
+    ASSERT_TRUE(HaveTool("bsdtar")) << "bsdtar is missing; scripts/install-deps installs it";
     std::string listing;
     ASSERT_EQ(RunTool("bsdtar -tf '" + archive_ + "'", listing, dir_ / "tool.log"), 0) << listing;
     for (const auto& [name, content] : sources_) {
