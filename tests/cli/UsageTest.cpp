@@ -121,8 +121,8 @@ std::optional<std::vector<std::string>> AcceptedOptions(const cli::Command& comm
     return std::nullopt;
 }
 
-// The overview's synopses, each with its continuation lines, keyed by its
-// first line without the leading spaces.
+// The overview's synopses, each joined with its continuation lines and
+// without its leading spaces.
 std::vector<std::string> Synopses(const std::string& overview) {
     std::vector<std::string> synopses;
     const std::size_t commands = overview.find("Commands:\n");
@@ -139,10 +139,14 @@ std::vector<std::string> Synopses(const std::string& overview) {
 
 // `text` names the option as a whole word ("--name", not "--names").
 bool NamesOption(const std::string& text, const std::string& option) {
+    const auto wordCharacter = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-';
+    };
     for (std::size_t at = text.find(option); at != std::string::npos;
          at = text.find(option, at + 1)) {
         const std::size_t end = at + option.size();
-        if (end == text.size() || (!std::isalnum(static_cast<unsigned char>(text[end])) && text[end] != '-')) {
+        if ((at == 0 || !wordCharacter(text[at - 1])) &&
+            (end == text.size() || !wordCharacter(text[end]))) {
             return true;
         }
     }
