@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t kMaxSetNameCharacters = 24;
 
 bool EnsureDataFolder(const Context& context) {
-    if (MakeFolders(context.dataFolder) == 0) return true;
+    if (MakePrivateFolder(context.dataFolder) == 0) return true;
     PrintError("can not create the data folder " + context.dataFolder);
     return false;
 }

@@ -104,9 +104,9 @@ bool RenamePath(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-int CreateFolder(const std::string& path) {
+int CreateFolder(const std::string& path, unsigned mode) {
     if (faults::ShouldFail(faults::Call::Mkdir, path.c_str())) return errno;
-    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0) return 0;
     return errno;
 }
 

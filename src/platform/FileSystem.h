@@ -45,8 +45,9 @@ bool RemoveFile(const std::string& path);
 bool RemoveFolder(const std::string& path);
 // rename, replacing `to`; fails through fault point Rename.
 bool RenamePath(const std::string& from, const std::string& to);
-// mkdir of one level: 0 or the errno; fails through fault point Mkdir.
-int CreateFolder(const std::string& path);
+// mkdir of one level with `mode` (less the umask): 0 or the errno; fails
+// through fault point Mkdir.
+int CreateFolder(const std::string& path, unsigned mode = 0777);
 // Sets access and write times of a path; fault point SetTimes.
 bool SetPathTimes(const std::string& path, FileTime lastAccess, FileTime lastWrite);
 
