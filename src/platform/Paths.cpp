@@ -135,6 +135,10 @@ std::string BindingStorePath(const std::string& dataFolder) {
     return NormalizedPath(dataFolder + "/kvbind.kvb");
 }
 
+std::string StoreLockPath(const std::string& dataFolder) {
+    return NormalizedPath(dataFolder + "/kivo.lock");
+}
+
 std::string BaseName(const std::string& path) {
     const auto pos = path.find_last_of(kSeparator);
     return pos == std::string::npos ? path : path.substr(pos + 1);

@@ -38,6 +38,8 @@ std::string DataFolderOf(const std::string& appName);
 // The two store files inside a data folder.
 std::string SetStorePath(const std::string& dataFolder);
 std::string BindingStorePath(const std::string& dataFolder);
+// The lock file that writers of either store take turns on.
+std::string StoreLockPath(const std::string& dataFolder);
 
 // Text after the last separator / before it.
 std::string BaseName(const std::string& path);
