@@ -9,6 +9,7 @@
 #include "GuiTestSupport.h"
 #include "model/OperationList.h"
 #include "model/SetList.h"
+#include "platform/FileLock.h"
 #include "platform/Paths.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
@@ -140,7 +141,11 @@ private slots:
         stored = StoredOperations();
         QCOMPARE(stored.operations.at(0)->setName, std::string("Music"));
         QCOMPARE(stored.operations.at(0)->lastRun, again);
-        // Just edited: the set name alone, until another program's change.
+        // Just edited: the set name alone, through the window's own next
+        // change, until another program's change.
+        QCOMPARE(window.operationList()->item(5)->text(), QString("Music"));
+        window.operationList()->setCurrentRow(6);
+        window.operationList()->EditSelected();
         QCOMPARE(window.operationList()->item(5)->text(), QString("Music"));
         Cli({"set-add", "Other", env.path() + "/docs"});
         QTRY_COMPARE(window.operationList()->item(5)->text(),
@@ -221,6 +226,32 @@ private slots:
         QCOMPARE(boxes.shown().size(), size_t{2});
         QVERIFY(boxes.shown()[1].text.contains("[Papers]"));
         QCOMPARE(StoredSets().sets[0]->name, std::string("Docs"));
+    }
+
+    void aChangeThatCannotGetTheLockSaysSoAndChangesNothing() {
+        IsolatedEnvironment env;
+        WriteStores({"Docs", "Music"}, {});
+        const std::string before = ReadFile(SetStoreFilePath());
+        RecordingLauncher dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        MessageScript boxes;
+        boxes.Answer(MessageAnswer::Yes);
+        FileLock otherProgram;
+        QCOMPARE(otherProgram.Acquire(StoreLockPath(DataFolder()), std::chrono::milliseconds(0)),
+                 LockState::Held);
+        SetStoreLockWait(std::chrono::milliseconds(100));
+
+        window.setList()->item(0)->setSelected(true);
+        window.setList()->RemoveSelected();
+        SetStoreLockWait(std::chrono::seconds(10));
+
+        QCOMPARE(boxes.shown().size(), size_t{2});
+        QCOMPARE(boxes.shown()[1].text,
+                 QString("Another program has been changing the Kivo lists for more than 10 "
+                         "seconds.\nNothing was changed. Please try again later."));
+        QCOMPARE(ReadFile(SetStoreFilePath()), before);
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Docs", "Music"}));
     }
 };
 
