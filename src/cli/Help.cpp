@@ -94,12 +94,20 @@ const std::vector<Command>& Table() {
          "  One line per file extension found: extension, type name, file count, size;\n"
          "  then the totals.\n"
          "  --no-subfolders         only the files directly in each FOLDER\n"},
-        {"ops", CommandOps, "ops\n  One line per saved operation: number, kind, label.\n"},
+        {"ops", CommandOps,
+         "ops [N | KIND:SET]\n"
+         "  One line per saved operation: number, kind, label. With N or KIND:SET\n"
+         "  only that operation's line.\n"},
         {"bind", CommandBind, bindUsage.c_str()},
-        {"op-remove", CommandOpRemove, "op-remove N\n  Removes saved operation N.\n"},
+        {"op-remove", CommandOpRemove,
+         "op-remove N | KIND:SET\n"
+         "  Removes saved operation N, or the first saved operation of KIND (delete,\n"
+         "  copy, move or zip) on the set SET, such as copy:Docs (case is ignored).\n"},
         {"run", CommandRun,
-         "run N\n"
-         "  Runs saved operation N and, when it completes, records its last run.\n"},
+         "run N | KIND:SET\n"
+         "  Runs saved operation N, or the first saved operation of KIND on the set\n"
+         "  SET, such as copy:Docs, and, when it completes, records its last run.\n"
+         "  KIND:SET keeps naming the same operation when rows above it are removed.\n"},
     };
     return table;
 }

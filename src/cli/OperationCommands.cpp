@@ -138,41 +138,39 @@ RunResult RunSaved(const Operation& operation, const FileSet& set, CancelFlag& c
     }
 }
 
-bool SameOptions(const Operation& a, const Operation& b) {
-    return a.kind == b.kind && a.setName == b.setName && a.destination == b.destination &&
-           a.overwriteMode == b.overwriteMode && a.erasePasses == b.erasePasses &&
-           a.zipPassword == b.zipPassword && a.zipName == b.zipName &&
-           a.zipNameByTime == b.zipNameByTime && a.flags == b.flags;
-}
-
-// After a completed run the store is read again: the desktop program (or
-// another kivo-cli) may have changed it while the run went on, and the
-// record then belongs where it is now, not where it was.
+// After a completed run the store is read again under its lock: the
+// desktop program (or another kivo-cli) may have changed it while the run
+// went on, and the record then belongs where it is now, not where it was.
 bool RecordLastRun(const Context& context, std::size_t index, const Operation& ran) {
-    OperationList operations = LoadOperations(context);
-    Operation* target = nullptr;
-    if (index < operations.operations.size() && SameOptions(*operations.operations[index], ran)) {
-        target = operations.operations[index].get();
-    }
-    for (std::size_t i = 0; target == nullptr && i < operations.operations.size(); ++i) {
-        if (SameOptions(*operations.operations[i], ran)) target = operations.operations[i].get();
-    }
-    if (target == nullptr) {
-        PrintError("the operation was changed or removed during the run; its last run is not recorded");
-        return true;
-    }
-    target->lastRun = CurrentFileTime();
-    return SaveOperations(context, operations);
+    const int status = ChangeStores(context, [&](StoreSnapshot& stores) {
+        Operations& operations = stores.operations.operations;
+        const std::size_t found = FindSavedOperation(operations, ran, index);
+        if (found == std::string::npos) {
+            PrintError(
+                "the operation was changed or removed during the run; its last run is not recorded");
+            return;
+        }
+        operations[found]->lastRun = CurrentFileTime();
+        stores.operationsChanged = true;
+    });
+    return status == kExitOk;
 }
 
 }  // namespace
 
 int CommandOps(const Context& context, const Arguments& raw) {
-    ParseArgs(raw, {}).RequireOperands(0, 0, "ops");
+    const ParsedArgs args = ParseArgs(raw, {});
+    args.RequireOperands(0, 1, "ops");
     const OperationList operations = LoadOperations(context);
-    std::size_t number = 0;
-    for (const auto& operation : operations.operations) {
-        PrintRow({std::to_string(++number), KindText(operation->kind), operation->Label()});
+    std::size_t first = 0;
+    std::size_t end = operations.operations.size();
+    if (!args.operands.empty()) {
+        first = OperationIndex(args.operands[0], operations);
+        end = first + 1;
+    }
+    for (std::size_t i = first; i < end; ++i) {
+        const Operation& operation = *operations.operations[i];
+        PrintRow({std::to_string(i + 1), KindText(operation.kind), operation.Label()});
     }
     return kExitOk;
 }
@@ -185,18 +183,23 @@ int CommandBind(const Context& context, const Arguments& raw) {
     std::unique_ptr<Operation> operation =
         BuildOperation(raw[0], Arguments(raw.begin() + 1, raw.end()), sets, folder);
     if (!folder.empty() && !PrepareDestination(folder)) return kExitFailed;
-    OperationList operations = LoadOperations(context);
-    operations.operations.push_back(std::move(operation));
-    return SaveOperations(context, operations) ? kExitOk : kExitFailed;
+    return ChangeStores(context, [&](StoreSnapshot& stores) {
+        // The set may have gone or changed its spelling since it was checked.
+        operation->setName = RequireSet(stores.sets, operation->setName).name;
+        stores.operations.operations.push_back(std::move(operation));
+        stores.operationsChanged = true;
+    });
 }
 
 int CommandOpRemove(const Context& context, const Arguments& raw) {
     const ParsedArgs args = ParseArgs(raw, {});
     args.RequireOperands(1, 1, "op-remove");
-    OperationList operations = LoadOperations(context);
-    const std::size_t index = OperationIndex(args.operands[0], operations);
-    operations.operations.erase(operations.operations.begin() + static_cast<std::ptrdiff_t>(index));
-    return SaveOperations(context, operations) ? kExitOk : kExitFailed;
+    return ChangeStores(context, [&](StoreSnapshot& stores) {
+        Operations& operations = stores.operations.operations;
+        const std::size_t index = OperationIndex(args.operands[0], stores.operations);
+        operations.erase(operations.begin() + static_cast<std::ptrdiff_t>(index));
+        stores.operationsChanged = true;
+    });
 }
 
 int CommandRun(const Context& context, const Arguments& raw) {

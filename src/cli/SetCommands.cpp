@@ -1,5 +1,6 @@
 // sets, show, set-add, set-remove, set-rename, expand: the main window's set
-// list and the set editor, with the store saved after every change.
+// list and the set editor. Every change is made to the stores as they are on
+// disk at that moment, under their lock.
 #include <memory>
 
 #include "cli/Args.h"
@@ -85,55 +86,54 @@ int CommandSetAdd(const Context& context, const Arguments& raw) {
         ParseArgs(raw, {{"--no-subfolders", false}, {"--include", true}, {"--exclude", true}});
     args.RequireOperands(2, SIZE_MAX, "set-add");
     const FolderOptions options = ReadFolderOptions(args);
-    SetList sets = LoadSets(context);
 
-    // Every path is checked before the set is touched: a refused path must
-    // leave the store as it was.
+    // Every path is checked before the stores are touched: a refused path
+    // must leave them as they were.
     std::vector<std::unique_ptr<SetEntry>> entries;
     for (std::size_t i = 1; i < args.operands.size(); ++i) {
         entries.push_back(MakeEntry(args.operands[i], options));
     }
-    FileSet* set = FindSet(sets, Trim(args.operands[0]));
-    if (set == nullptr) {
-        auto created = std::make_unique<FileSet>();
-        created->name = CheckSetName(args.operands[0], sets, nullptr);
-        set = created.get();
-        sets.sets.push_back(std::move(created));
-    }
-    for (auto& entry : entries) set->entries.push_back(std::move(entry));
-    return SaveSets(context, sets) ? kExitOk : kExitFailed;
+    return ChangeStores(context, [&](StoreSnapshot& stores) {
+        SetList& sets = stores.sets;
+        FileSet* set = FindSet(sets, Trim(args.operands[0]));
+        if (set == nullptr) {
+            auto created = std::make_unique<FileSet>();
+            created->name = CheckSetName(args.operands[0], sets, nullptr);
+            set = created.get();
+            sets.sets.push_back(std::move(created));
+        }
+        for (auto& entry : entries) set->entries.push_back(std::move(entry));
+        stores.setsChanged = true;
+    });
 }
 
 int CommandSetRemove(const Context& context, const Arguments& raw) {
     const ParsedArgs args = ParseArgs(raw, {});
     args.RequireOperands(1, 1, "set-remove");
-    SetList sets = LoadSets(context);
-    const FileSet& set = RequireSet(sets, args.operands[0]);
-    const std::string removedName = set.name;
-    std::erase_if(sets.sets, [&](const auto& candidate) { return candidate.get() == &set; });
-
-    OperationList operations = LoadOperations(context);
-    RemoveSet(operations.operations, removedName);
-    const bool operationsSaved = SaveOperations(context, operations);
-    const bool setsSaved = SaveSets(context, sets);
-    return operationsSaved && setsSaved ? kExitOk : kExitFailed;
+    return ChangeStores(context, [&](StoreSnapshot& stores) {
+        const FileSet& set = RequireSet(stores.sets, args.operands[0]);
+        const std::string removedName = set.name;
+        std::erase_if(stores.sets.sets,
+                      [&](const auto& candidate) { return candidate.get() == &set; });
+        RemoveSet(stores.operations.operations, removedName);
+        stores.setsChanged = true;
+        stores.operationsChanged = true;
+    });
 }
 
 int CommandSetRename(const Context& context, const Arguments& raw) {
     const ParsedArgs args = ParseArgs(raw, {});
     args.RequireOperands(2, 2, "set-rename");
-    SetList sets = LoadSets(context);
-    FileSet& set = RequireSet(sets, args.operands[0]);
-    const std::string newName = CheckSetName(args.operands[1], sets, &set);
-    const std::string oldName = set.name;
-    set.name = newName;
-    if (!SaveSets(context, sets)) return kExitFailed;
-    // A change of letter case only stays with the set: its operations find
-    // it all the same.
-    if (SameSetName(oldName, newName)) return kExitOk;
-    OperationList operations = LoadOperations(context);
-    if (RenameSet(operations.operations, oldName, newName) == 0) return kExitOk;
-    return SaveOperations(context, operations) ? kExitOk : kExitFailed;
+    return ChangeStores(context, [&](StoreSnapshot& stores) {
+        FileSet& set = RequireSet(stores.sets, args.operands[0]);
+        const std::string newName = CheckSetName(args.operands[1], stores.sets, &set);
+        const std::string oldName = set.name;
+        set.name = newName;
+        stores.setsChanged = true;
+        // A change of letter case only stays with the set: its operations
+        // find it all the same.
+        stores.operationsChanged = RenameSet(stores.operations.operations, oldName, newName) != 0;
+    });
 }
 
 int CommandExpand(const Context& context, const Arguments& raw) {

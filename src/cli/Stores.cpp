@@ -1,6 +1,7 @@
 #include "cli/Stores.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
@@ -13,10 +14,20 @@ namespace {
 
 constexpr std::size_t kMaxSetNameCharacters = 24;
 
-bool EnsureDataFolder(const Context& context) {
-    if (MakeFolders(context.dataFolder) == 0) return true;
-    PrintError("can not create the data folder " + context.dataFolder);
-    return false;
+std::string WaitText(std::chrono::milliseconds wait) {
+    const long long ms = wait.count();
+    if (ms % 1000 == 0) return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
+    return std::to_string(ms) + " milliseconds";
+}
+
+// The kind words of KIND:SET, in kind order.
+constexpr const char* kKindWords[] = {"delete", "copy", "move", "zip"};
+
+int KindOfWord(const std::string& word) {
+    for (int kind = OPERATION_DELETE; kind <= OPERATION_ZIP; ++kind) {
+        if (SameSetName(word, kKindWords[kind])) return kind;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -46,18 +57,32 @@ OperationList LoadOperations(const Context& context) {
     return operations;
 }
 
-bool SaveSets(const Context& context, const SetList& sets) {
-    if (!EnsureDataFolder(context)) return false;
-    if (sets.Save(context.SetStore())) return true;
-    PrintError("can not write " + context.SetStore());
-    return false;
-}
-
-bool SaveOperations(const Context& context, const OperationList& operations) {
-    if (!EnsureDataFolder(context)) return false;
-    if (operations.Save(context.BindingStore())) return true;
-    PrintError("can not write " + context.BindingStore());
-    return false;
+int ChangeStores(const Context& context, const std::function<void(StoreSnapshot&)>& change) {
+    const ChangeResult result = kivo::ChangeStores(context.dataFolder, [&](StoreSnapshot& stores) {
+        change(stores);
+        return true;
+    });
+    switch (result.end) {
+        case ChangeEnd::Written:
+        case ChangeEnd::Declined:
+            return kExitOk;
+        case ChangeEnd::NoFolder:
+            PrintError("can not create the data folder " + context.dataFolder);
+            break;
+        case ChangeEnd::LockTimedOut:
+            PrintError("another program has been changing the stores in " + context.dataFolder +
+                       " for more than " + WaitText(StoreLockWait()) +
+                       "; nothing was changed, try again later");
+            break;
+        case ChangeEnd::LockFailed:
+            PrintError("can not lock " + StoreLockPath(context.dataFolder) + ": " +
+                       std::strerror(result.error) + "; nothing was changed");
+            break;
+        case ChangeEnd::SaveFailed:
+            PrintError("can not write " + result.failedStore);
+            break;
+    }
+    return kExitFailed;
 }
 
 FileSet* FindSet(SetList& sets, const std::string& name) {
@@ -89,6 +114,20 @@ std::string CheckSetName(const std::string& typed, const SetList& sets, const Fi
 
 std::size_t OperationIndex(const std::string& typed, const OperationList& operations) {
     const std::string text = Trim(typed);
+    const std::size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        const int kind = KindOfWord(Trim(text.substr(0, colon)));
+        const std::string setName = Trim(text.substr(colon + 1));
+        if (kind < 0 || setName.empty()) {
+            throw UsageError("\"" + typed + "\" is not N or KIND:SET (KIND: delete, copy, move or zip)");
+        }
+        for (std::size_t i = 0; i < operations.operations.size(); ++i) {
+            const Operation& operation = *operations.operations[i];
+            if (operation.kind == kind && SameSetName(operation.setName, setName)) return i;
+        }
+        throw UsageError("no saved " + std::string(kKindWords[kind]) + " operation on the set \"" +
+                         setName + "\" (see kivo-cli ops)");
+    }
     bool digits = !text.empty() && text.size() <= 9;
     for (char c : text) digits = digits && c >= '0' && c <= '9';
     const std::size_t number = digits ? std::stoul(text) : 0;

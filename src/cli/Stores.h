@@ -1,10 +1,12 @@
 #pragma once
 // The two stores as kivo-cli sees them: the data folder, loading, saving,
 // and finding a set the way the run dialogs' set chooser does.
+#include <functional>
 #include <string>
 
 #include "model/OperationList.h"
 #include "model/SetList.h"
+#include "model/StoreChange.h"
 
 namespace kivo::cli {
 
@@ -23,11 +25,15 @@ std::string DefaultDataFolder();
 SetList LoadSets(const Context& context);
 OperationList LoadOperations(const Context& context);
 
-// Create the data folder when missing, then write the store. A failed save
-// is reported (the desktop program stays silent, but a script must know
-// that its change was lost) and gives false.
-bool SaveSets(const Context& context, const SetList& sets);
-bool SaveOperations(const Context& context, const OperationList& operations);
+// One change of the stores: both are read afresh under the data folder's
+// lock (the data folder is created first when missing), `change` is applied
+// to them and the stores it marks changed are written before the lock is
+// released, so concurrent commands and the desktop program never undo one
+// another's changes. A UsageError thrown by `change` passes through with
+// nothing written. A failure (no lock within the wait, a store that cannot
+// be written) is reported, since a script must know its change was lost,
+// and gives kExitFailed.
+int ChangeStores(const Context& context, const std::function<void(StoreSnapshot&)>& change);
 
 // The first set whose name equals `name` ignoring letter case, or null.
 FileSet* FindSet(SetList& sets, const std::string& name);
@@ -43,7 +49,11 @@ std::string CheckSetName(const std::string& typed, const SetList& sets, const Fi
 // bytes do not start a character.
 std::size_t CharacterCount(const std::string& text);
 
-// Operation number N (from 1) as typed; a usage error when out of range.
+// The saved operation an argument names, as an index: its number N (from
+// 1), or KIND:SET, the first operation of that kind (delete, copy, move,
+// zip) on that set, which stays right when rows above it are removed.
+// Letter case is ignored in both halves, as in set names. A usage error
+// when none matches.
 std::size_t OperationIndex(const std::string& typed, const OperationList& operations);
 
 }  // namespace kivo::cli

@@ -72,6 +72,25 @@ std::string OperationStoreBytes(const std::vector<const Operation*>& operations)
     return bytes;
 }
 
+bool SameOptions(const Operation& a, const Operation& b) {
+    return a.kind == b.kind && a.setName == b.setName && a.destination == b.destination &&
+           a.overwriteMode == b.overwriteMode && a.erasePasses == b.erasePasses &&
+           a.zipPassword == b.zipPassword && a.zipName == b.zipName &&
+           a.zipNameByTime == b.zipNameByTime && a.flags == b.flags;
+}
+
+std::size_t FindSavedOperation(const Operations& operations, const Operation& remembered,
+                               std::size_t rememberedIndex) {
+    if (rememberedIndex < operations.size() &&
+        SameOptions(*operations[rememberedIndex], remembered)) {
+        return rememberedIndex;
+    }
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        if (SameOptions(*operations[i], remembered)) return i;
+    }
+    return std::string::npos;
+}
+
 std::size_t RenameSet(Operations& operations, std::string_view oldName, std::string_view newName) {
     if (SameSetName(oldName, newName)) return 0;
     std::size_t changed = 0;

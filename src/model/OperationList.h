@@ -34,6 +34,18 @@ public:
 bool SaveOperations(const std::vector<const Operation*>& operations, const std::string& path);
 std::string OperationStoreBytes(const std::vector<const Operation*>& operations);
 
+// True when the two records agree in every field but `lastRun`.
+bool SameOptions(const Operation& a, const Operation& b);
+
+// Finds again, in operations read afresh, the saved operation that was
+// `remembered` when an action on it began: the record with the same options
+// (SameOptions: a last run recorded meanwhile by another program does not
+// make it another operation). Among several such records the one at
+// `rememberedIndex` wins, else the first. npos when none matches: another
+// program changed or removed it.
+std::size_t FindSavedOperation(const Operations& operations, const Operation& remembered,
+                               std::size_t rememberedIndex);
+
 // After a set was renamed: every operation bound to `oldName` (any letter
 // case) is bound to `newName`. A change of letter case only is not passed
 // on: the operations still find their set. Returns how many operations

@@ -25,18 +25,20 @@ bool ReplaceStoreFile(const std::string& storePath, const std::function<bool(Arc
         return false;
     }
 
+    unsigned mode = 0600;
+    if (attributes != kInvalidAttributes && GetPermissions(path, mode)) mode &= 0700;
+
     std::string folder = ParentFolder(path);
     if (folder.empty()) folder = ".";
     File file;
     std::string tempPath;
-    if (!file.CreateSiblingTemp(folder, "." + BaseName(path) + ".", tempPath)) return false;
-    // Rewriting a file in place keeps its permissions; the replacement must
-    // too (a store the user made private stays private). Cosmetic, so a
-    // failure here does not stop the save.
-    if (attributes != kInvalidAttributes) CopyAttributes(path, tempPath);
+    if (!file.CreateSiblingTemp(folder, "." + BaseName(path) + ".", tempPath,
+                                File::Access::OwnerOnly)) {
+        return false;
+    }
 
-    bool written = false;
-    {
+    bool written = file.SetMode(mode);
+    if (written) {
         Archive archive = Archive::StoreTo(file);
         written = write(archive) && archive.Flush();
     }

@@ -18,8 +18,12 @@ bool ReadStoreFile(const std::string& path, const std::function<bool(Archive&)>&
 // flushes it to disk and renames it over `path`. On any failure the
 // temporary file is removed and `path` is left as it was. A store that is
 // read-only is not replaced, as writing to it would fail. A store that is a
-// symbolic link is replaced at its target, and the new file keeps the old
-// one's permission bits, as rewriting in place would.
+// symbolic link is replaced at its target.
+//
+// The binding store holds Zip passwords as plain text, so no store is ever
+// readable by anyone but its owner: the temporary file is created private,
+// a new store gets mode 0600, and a replaced one keeps its owner's bits but
+// loses every group and other bit. A mode that cannot be set fails the save.
 bool ReplaceStoreFile(const std::string& path, const std::function<bool(Archive&)>& write);
 
 }  // namespace kivo

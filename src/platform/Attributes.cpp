@@ -38,6 +38,18 @@ bool SetAttributes(const std::string& path, std::uint32_t attributes) {
     return ::chmod(path.c_str(), mode) == 0;
 }
 
+bool GetPermissions(const std::string& path, unsigned& mode) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    mode = st.st_mode & 0777;
+    return true;
+}
+
+bool SetPermissions(const std::string& path, unsigned mode) {
+    if (faults::ShouldFail(faults::Call::SetAttributes, path.c_str())) return false;
+    return ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0;
+}
+
 bool CopyAttributes(const std::string& from, const std::string& to) {
     if (faults::ShouldFail(faults::Call::SetAttributes, to.c_str())) return false;
     struct stat st {};

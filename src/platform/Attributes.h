@@ -22,6 +22,14 @@ std::uint32_t GetAttributes(const std::string& path);
 // fault injection point SetAttributes.
 bool SetAttributes(const std::string& path, std::uint32_t attributes);
 
+// The permission bits (0777) of the file a path names, links followed;
+// false when it cannot be reached.
+bool GetPermissions(const std::string& path, unsigned& mode);
+
+// Sets the permission bits of a path (links followed); fails through fault
+// point SetAttributes.
+bool SetPermissions(const std::string& path, unsigned mode);
+
 // Gives `to` the permission bits of `from` (a destination takes its
 // source's attributes this way).
 bool CopyAttributes(const std::string& from, const std::string& to);

@@ -127,7 +127,7 @@ bool File::OpenAnonymousTemp() {
 }
 
 bool File::CreateSiblingTemp(const std::string& folder, const std::string& prefix,
-                             std::string& path) {
+                             std::string& path, Access access) {
     Close();
     std::string name = (folder.empty() ? std::string(".") : folder);
     if (name.back() != '/') name += '/';
@@ -136,8 +136,9 @@ bool File::CreateSiblingTemp(const std::string& folder, const std::string& prefi
     if (faults::ShouldFail(faults::Call::Open, name.c_str())) return Fail(errno);
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return Fail(errno);
-    // mkstemp gives 0600; a finished file should carry the usual mode.
-    ::fchmod(fd, 0666 & ~ProcessUmask());
+    // mkstemp gives 0600; a finished file should carry the usual mode
+    // unless it is meant for its owner alone.
+    if (access == Access::Usual) ::fchmod(fd, 0666 & ~ProcessUmask());
     fd_ = fd;
     path_ = name;
     path = name;
@@ -231,6 +232,13 @@ bool File::Flush() {
     if (fd_ < 0) return Fail(EBADF);
     if (faults::ShouldFail(faults::Call::Flush, path_.c_str())) return Fail(errno);
     if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) return Fail(errno);
+    return true;
+}
+
+bool File::SetMode(unsigned mode) {
+    if (fd_ < 0) return Fail(EBADF);
+    if (faults::ShouldFail(faults::Call::SetAttributes, path_.c_str())) return Fail(errno);
+    if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) return Fail(errno);
     return true;
 }
 

@@ -32,11 +32,16 @@ public:
     // that disappears when it is closed or the process dies.
     bool OpenAnonymousTemp();
 
+    // Who may read a sibling temporary file: the usual mode (0666 less the
+    // umask), or the owner alone (0600), for files that hold secrets and
+    // must never be readable by others, not even for a moment.
+    enum class Access { Usual, OwnerOnly };
+
     // Creates a new hidden file "<prefix>XXXXXX" in `folder`, open for
     // writing; its path is returned in `path`. Used to build a file beside
     // its final name and rename it there when complete.
     bool CreateSiblingTemp(const std::string& folder, const std::string& prefix,
-                           std::string& path);
+                           std::string& path, Access access = Access::Usual);
 
     bool IsOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
@@ -56,6 +61,9 @@ public:
     std::int64_t Size();
     // Data to disk (fdatasync).
     bool Flush();
+    // Sets the permission bits (fchmod); fails through fault point
+    // SetAttributes.
+    bool SetMode(unsigned mode);
     // Sets access and write times (creation time cannot be set here).
     bool SetTimes(std::uint64_t lastAccess, std::uint64_t lastWrite);
     bool Close();

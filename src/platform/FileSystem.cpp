@@ -65,6 +65,18 @@ bool GetFindData(const std::string& path, FindData& out, bool followLinks) {
     return Fill(AT_FDCWD, path.c_str(), BaseName(path), followLinks, out);
 }
 
+FileStamp StampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return stamp;
+    stamp.exists = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
 bool PathExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
@@ -104,9 +116,9 @@ bool RenamePath(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-int CreateFolder(const std::string& path) {
+int CreateFolder(const std::string& path, unsigned mode) {
     if (faults::ShouldFail(faults::Call::Mkdir, path.c_str())) return errno;
-    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0) return 0;
     return errno;
 }
 

@@ -29,6 +29,20 @@ constexpr char kSeparator = '/';
 // stat (followLinks) or lstat of a path; false with errno when unreachable.
 bool GetFindData(const std::string& path, FindData& out, bool followLinks = true);
 
+// What tells one version of a file from another without reading it: a
+// store replaced by rename gets a new inode, one rewritten in place a new
+// size or modification time.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// Of the file a path names, links followed; `exists` false when unreachable.
+FileStamp StampOf(const std::string& path);
+
 bool PathExists(const std::string& path);       // any kind, links followed
 bool IsFolder(const std::string& path);         // an existing directory
 bool IsLink(const std::string& path);           // the name is a symbolic link
@@ -45,8 +59,9 @@ bool RemoveFile(const std::string& path);
 bool RemoveFolder(const std::string& path);
 // rename, replacing `to`; fails through fault point Rename.
 bool RenamePath(const std::string& from, const std::string& to);
-// mkdir of one level: 0 or the errno; fails through fault point Mkdir.
-int CreateFolder(const std::string& path);
+// mkdir of one level with `mode` (less the umask): 0 or the errno; fails
+// through fault point Mkdir.
+int CreateFolder(const std::string& path, unsigned mode = 0777);
 // Sets access and write times of a path; fault point SetTimes.
 bool SetPathTimes(const std::string& path, FileTime lastAccess, FileTime lastWrite);
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Attributes.h"
 #include "platform/FileSystem.h"
 
 namespace kivo {
@@ -66,6 +67,21 @@ int MakeFolders(const char* path) {
     return CreateFolder(work);
 }
 
+int MakePrivateFolder(const std::string& path) {
+    const std::string folder = NormalizedPath(path);
+    if (IsFolder(folder)) return 0;
+    const std::string parent = ParentFolder(folder);
+    if (!parent.empty() && !IsFolder(parent)) {
+        const int error = MakeFolders(parent);
+        if (error != 0) return error;
+    }
+    const int error = CreateFolder(folder, 0700);
+    if (error == EEXIST && IsFolder(folder)) return 0;  // made by another process meanwhile
+    if (error != 0) return error;
+    // The umask only takes bits away; this makes the mode exact.
+    return SetPermissions(folder, 0700) ? 0 : errno;
+}
+
 std::string ExecutableBaseName() {
     char buffer[PATH_MAX + 1];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
@@ -107,7 +123,7 @@ std::string DataFolderOf(const std::string& appName) {
 std::string DataFolder(const std::string& sub) {
     std::string folder = DataFolderOf(ExecutableBaseName());
     if (!sub.empty()) folder += "/" + sub;
-    if (!IsFolder(folder)) MakeFolders(folder);
+    if (!IsFolder(folder)) MakePrivateFolder(folder);
     return folder;
 }
 
@@ -117,6 +133,10 @@ std::string SetStorePath(const std::string& dataFolder) {
 
 std::string BindingStorePath(const std::string& dataFolder) {
     return NormalizedPath(dataFolder + "/kvbind.kvb");
+}
+
+std::string StoreLockPath(const std::string& dataFolder) {
+    return NormalizedPath(dataFolder + "/kivo.lock");
 }
 
 std::string BaseName(const std::string& path) {

@@ -19,11 +19,16 @@ std::string NormalizedPath(std::string path);
 int MakeFolders(const char* path);
 inline int MakeFolders(const std::string& path) { return MakeFolders(path.c_str()); }
 
+// The data folder holds the saved Zip passwords: when missing it is created
+// (with its missing parents) for its owner alone, mode 0700. An existing
+// folder is left as it is. 0 when it exists afterwards, else as MakeFolders.
+int MakePrivateFolder(const std::string& path);
+
 // Base name of the running executable (/proc/self/exe), without extension.
 std::string ExecutableBaseName();
 
 // $XDG_DATA_HOME (else ~/.local/share) + "/KALDORWORKS/" + base name
-// [+ "/" + sub], created when missing.
+// [+ "/" + sub], created when missing (see MakePrivateFolder).
 std::string DataFolder(const std::string& sub = std::string());
 
 // The data folder of the program named `appName` (kivo-cli shares the
@@ -33,6 +38,8 @@ std::string DataFolderOf(const std::string& appName);
 // The two store files inside a data folder.
 std::string SetStorePath(const std::string& dataFolder);
 std::string BindingStorePath(const std::string& dataFolder);
+// The lock file that writers of either store take turns on.
+std::string StoreLockPath(const std::string& dataFolder);
 
 // Text after the last separator / before it.
 std::string BaseName(const std::string& path);

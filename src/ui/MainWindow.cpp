@@ -13,8 +13,10 @@
 #include "ui/DialogUnits.h"
 #include "ui/Icons.h"
 #include "ui/MainWindowTemplate.h"
+#include "ui/NestedLoop.h"
 #include "ui/OperationListWidget.h"
 #include "ui/SetListWidget.h"
+#include "ui/StoreSync.h"
 
 namespace kivo {
 
@@ -60,10 +62,17 @@ MainWindow::MainWindow(DialogLauncher& dialogs, QWidget* parent)
 
 void MainWindow::CreateControls() {
     const DialogUnits units(font());
-    // The lists come first: the set list reports renames and removals to the
-    // operation list, which must therefore exist before it.
-    operationList_ = new OperationListWidget(dialogs_, this);
-    setList_ = new SetListWidget(*operationList_, dialogs_, this);
+    // The stores come first: both lists change them through it and are
+    // filled from it.
+    stores_ = new StoreSync(this);
+    operationList_ = new OperationListWidget(*stores_, dialogs_, this);
+    setList_ = new SetListWidget(*stores_, dialogs_, this);
+    stores_->SetViewer([this](StoreSnapshot& stores, StoresOrigin origin) {
+        setList_->ShowSets(stores.sets);
+        operationList_->ShowOperations(stores.operations.operations, origin);
+        QueueButtonRefresh();
+    });
+    stores_->Reload();
     for (const ControlTemplate& t : kControls) {
         QWidget* widget = nullptr;
         const QString text = QString::fromLatin1(t.text);
@@ -127,8 +136,14 @@ void MainWindow::ConnectCommands() {
     onClick(ID_OPERATION_PROPERTY, [this] { operationList_->EditSelected(); });
     onClick(ID_OPERATION_REMOVE, [this] { operationList_->RemoveSelected(); });
     onClick(ID_RUN, [this] { operationList_->RunSelected(); });
-    onClick(ID_ABOUT, [this] { dialogs_.ShowAbout(this); });
-    onClick(ID_CONFIGURE, [this] { dialogs_.ShowConfigure(this); });
+    onClick(ID_ABOUT, [this] {
+        NestedLoopScope dialog;
+        dialogs_.ShowAbout(this);
+    });
+    onClick(ID_CONFIGURE, [this] {
+        NestedLoopScope dialog;
+        dialogs_.ShowConfigure(this);
+    });
     onClick(ID_EXIT, [this] { Exit(); });
 
     connect(setList_, &QListWidget::itemDoubleClicked, this, [this] {

@@ -14,6 +14,7 @@ namespace kivo {
 class DialogLauncher;
 class OperationListWidget;
 class SetListWidget;
+class StoreSync;
 
 class MainWindow : public QDialog {
     Q_OBJECT
@@ -22,6 +23,7 @@ public:
     explicit MainWindow(DialogLauncher& dialogs, QWidget* parent = nullptr);
 
     SetListWidget* setList() const { return setList_; }
+    StoreSync* stores() const { return stores_; }
     OperationListWidget* operationList() const { return operationList_; }
     // A control by its template id; null for an id the window lacks.
     QWidget* control(int id) const;
@@ -51,6 +53,7 @@ private:
 
     DialogLauncher& dialogs_;
     std::map<int, QWidget*> controls_;
+    StoreSync* stores_ = nullptr;
     SetListWidget* setList_ = nullptr;
     OperationListWidget* operationList_ = nullptr;
     MainWindowControls layoutControls_;

@@ -6,20 +6,21 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <algorithm>
 #include <vector>
 
 #include "model/Operation.h"
 #include "model/OperationList.h"
-#include "model/SetName.h"
+#include "model/StoreChange.h"
 #include "model/StringTable.h"
 #include "platform/FileTime.h"
 #include "ui/Colours.h"
 #include "ui/DialogLauncher.h"
 #include "ui/DragPayload.h"
 #include "ui/MessageBoxes.h"
+#include "ui/NestedLoop.h"
 #include "ui/OperationRowDelegate.h"
 #include "ui/RowRoles.h"
-#include "ui/StoreFiles.h"
 #include "ui/Texts.h"
 
 namespace kivo {
@@ -29,18 +30,33 @@ namespace {
 constexpr int kOperationRowType = QListWidgetItem::UserType + 1;
 
 // A saved operation's row; deleting the row deletes the record.
+// A row the window just bound or edited shows the set name alone (a plain
+// label) rather than the label rule.
 class OperationRow : public QListWidgetItem {
 public:
-    OperationRow(std::unique_ptr<Operation> operation, const QString& label)
-        : QListWidgetItem(label, nullptr, kOperationRowType), operation_(std::move(operation)) {
+    OperationRow(std::unique_ptr<Operation> operation, bool plainLabel)
+        : QListWidgetItem(QString::fromStdString(plainLabel ? operation->setName
+                                                            : operation->Label()),
+                          nullptr, kOperationRowType),
+          operation_(std::move(operation)),
+          plainLabel_(plainLabel) {
         setData(ROLE_IMAGE, static_cast<int>(operation_->kind));
         setData(ROLE_SAVED, true);
     }
     Operation& operation() const { return *operation_; }
+    bool plainLabel() const { return plainLabel_; }
 
 private:
     std::unique_ptr<Operation> operation_;
+    bool plainLabel_;
 };
+
+const char kChangedElsewhereText[] =
+    "The Operation [%1] was changed or removed by another program.\nNothing was changed.";
+
+bool SameRecord(const Operation& a, const Operation& b) {
+    return SameOptions(a, b) && a.lastRun == b.lastRun;
+}
 
 struct FixedRow {
     int textId;
@@ -66,8 +82,9 @@ constexpr BindCommand kBindMenu[] = {
 
 }  // namespace
 
-OperationListWidget::OperationListWidget(DialogLauncher& dialogs, QWidget* parent)
-    : QListWidget(parent), dialogs_(dialogs) {
+OperationListWidget::OperationListWidget(StoreSync& stores, DialogLauncher& dialogs,
+                                         QWidget* parent)
+    : QListWidget(parent), stores_(stores), dialogs_(dialogs) {
     setViewMode(QListView::IconMode);
     setFlow(QListView::LeftToRight);
     setWrapping(true);
@@ -90,7 +107,6 @@ OperationListWidget::OperationListWidget(DialogLauncher& dialogs, QWidget* paren
     setPalette(colours);
 
     AddFixedRows();
-    LoadStore();
 }
 
 void OperationListWidget::AddFixedRows() {
@@ -100,15 +116,42 @@ void OperationListWidget::AddFixedRows() {
     }
 }
 
-void OperationListWidget::LoadStore() {
-    for (int row = count() - 1; row >= 0; --row) {
-        if (OperationAt(row) != nullptr) DeleteRow(row);
+void OperationListWidget::ShowOperations(Operations& operations, StoresOrigin origin) {
+    const int selectedRow = FirstSelectedRow();
+    std::unique_ptr<Operation> selected;
+    if (const Operation* operation = OperationAt(selectedRow)) {
+        selected = std::make_unique<Operation>(*operation);
     }
-    OperationList loaded;
-    loaded.Load(BindingStoreFile());
-    for (auto& operation : loaded.operations) {
-        const QString label = QString::fromStdString(operation->Label());
-        AppendOperation(std::move(operation), label);
+    // Rows keep a plain label through the window's own changes, found again
+    // by their whole record; another program's change ends it.
+    std::vector<Operation> plain;
+    for (int row = kFixedRows; row < count(); ++row) {
+        const auto* saved = static_cast<const OperationRow*>(item(row));
+        if (origin == StoresOrigin::Window && saved->plainLabel()) plain.push_back(saved->operation());
+    }
+    for (int row = count() - 1; row >= kFixedRows; --row) DeleteRow(row);
+
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        bool plainLabel = i == plainIndex_ && origin == StoresOrigin::Window;
+        const auto kept = std::find_if(plain.begin(), plain.end(), [&](const Operation& record) {
+            return SameRecord(record, *operations[i]);
+        });
+        if (kept != plain.end()) {
+            plain.erase(kept);
+            plainLabel = true;
+        }
+        AppendOperation(std::move(operations[i]), plainLabel);
+    }
+    operations.clear();
+    plainIndex_ = std::string::npos;
+
+    if (selected) {
+        for (int row = kFixedRows; row < count(); ++row) {
+            if (SameRecord(*OperationAt(row), *selected)) {
+                setCurrentRow(row);
+                break;
+            }
+        }
     }
 }
 
@@ -124,16 +167,34 @@ void OperationListWidget::DeleteRow(int row) {
 }
 
 void OperationListWidget::AppendOperation(std::unique_ptr<Operation> operation,
-                                          const QString& label) {
-    addItem(new OperationRow(std::move(operation), label));
+                                          bool plainLabel) {
+    addItem(new OperationRow(std::move(operation), plainLabel));
 }
 
-void OperationListWidget::SaveStore() const {
-    std::vector<const Operation*> operations;
-    for (int row = 0; row < count(); ++row) {
-        if (const Operation* operation = OperationAt(row)) operations.push_back(operation);
+std::size_t OperationListWidget::ChangeSaved(
+    const Operation& remembered, int row,
+    const std::function<void(Operations&, std::size_t)>& change) {
+    std::size_t found = std::string::npos;
+    const ChangeEnd end = stores_.Change(window(), [&](StoreSnapshot& stores) {
+        Operations& operations = stores.operations.operations;
+        found = FindSavedOperation(operations, remembered,
+                                   static_cast<std::size_t>(row - kFixedRows));
+        if (found == std::string::npos) return false;
+        change(operations, found);
+        stores.operationsChanged = true;
+        return true;
+    });
+    if (end == ChangeEnd::Declined) {
+        NestedLoopScope box;
+        ShowInformation(window(), QString::fromLatin1(kChangedElsewhereText)
+                                      .arg(QString::fromStdString(remembered.setName)));
     }
-    SaveOperations(operations, BindingStoreFile());
+    return end == ChangeEnd::Written || end == ChangeEnd::SaveFailed ? found : std::string::npos;
+}
+
+void OperationListWidget::SelectOperation(std::size_t index) {
+    const int row = kFixedRows + static_cast<int>(index);
+    if (OperationAt(row) != nullptr) setCurrentRow(row);
 }
 
 Operation* OperationListWidget::OperationAt(int row) const {
@@ -154,40 +215,66 @@ int OperationListWidget::FirstSelectedRow() const {
 }
 
 void OperationListWidget::BindNew(int kind) {
-    auto operation = std::make_unique<Operation>();
-    operation->kind = kind;
-    if (!dialogs_.BindOperation(window(), *operation, true)) return;
-    // A new row shows the set name alone, whatever the record holds.
-    const QString label = QString::fromStdString(operation->setName);
-    AppendOperation(std::move(operation), label);
-    SaveStore();
+    Operation operation;
+    operation.kind = kind;
+    {
+        NestedLoopScope dialog;
+        if (!dialogs_.BindOperation(window(), operation, true)) return;
+    }
+    stores_.Change(window(), [&](StoreSnapshot& stores) {
+        Operations& operations = stores.operations.operations;
+        operations.push_back(std::make_unique<Operation>(operation));
+        // A new row shows the set name alone, whatever the record holds.
+        plainIndex_ = operations.size() - 1;
+        stores.operationsChanged = true;
+        return true;
+    });
 }
 
 void OperationListWidget::EditSelected() {
     const int row = FirstSelectedRow();
-    Operation* operation = OperationAt(row);
+    const Operation* operation = OperationAt(row);
     if (operation == nullptr) return;
+    const Operation remembered = *operation;
     // The dialog works on a copy so that Cancel leaves the record untouched.
-    Operation edited = *operation;
-    if (!dialogs_.BindOperation(window(), edited, false)) return;
-    *operation = edited;
-    item(row)->setText(QString::fromStdString(operation->setName));
-    SaveStore();
+    Operation edited = remembered;
+    {
+        NestedLoopScope dialog;
+        if (!dialogs_.BindOperation(window(), edited, false)) return;
+    }
+    const std::size_t index = ChangeSaved(remembered, row, [&](Operations& operations, std::size_t i) {
+        // A last run recorded meanwhile by another program is kept.
+        const FileTime lastRun = operations[i]->lastRun;
+        *operations[i] = edited;
+        operations[i]->lastRun = lastRun;
+        plainIndex_ = i;
+    });
+    if (index != std::string::npos) SelectOperation(index);
 }
 
 void OperationListWidget::RemoveSelected() {
     const int row = FirstSelectedRow();
     const Operation* operation = OperationAt(row);
     if (operation == nullptr) return;
-    if (!AskYesNo(window(), UiText(IDS_REMOVE_OPERATION, operation->setName))) return;
-    DeleteRow(row);
-    SaveStore();
+    const Operation remembered = *operation;
+    {
+        NestedLoopScope box;
+        if (!AskYesNo(window(), UiText(IDS_REMOVE_OPERATION, remembered.setName))) return;
+    }
+    const std::size_t index = ChangeSaved(remembered, row, [](Operations& operations, std::size_t i) {
+        operations.erase(operations.begin() + static_cast<std::ptrdiff_t>(i));
+    });
+    // The selection goes with the removed row, even to an identical record.
+    if (index != std::string::npos) {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
+    }
 }
 
 void OperationListWidget::RunSelected() {
     const int row = FirstSelectedRow();
     if (row < 0) return;
     Operation* operation = OperationAt(row);
+    NestedLoopScope dialog;
     if (operation == nullptr) {
         const int image = item(row)->data(ROLE_IMAGE).toInt();
         if (image == IMAGE_UNZIP) {
@@ -197,10 +284,12 @@ void OperationListWidget::RunSelected() {
         }
         return;
     }
+    const Operation remembered = *operation;
     if (!dialogs_.RunOperation(window(), operation->kind, operation->setName, operation)) return;
-    operation->lastRun = CurrentFileTime();
-    item(row)->setText(QString::fromStdString(operation->Label()));
-    SaveStore();
+    const std::size_t index = ChangeSaved(remembered, row, [](Operations& operations, std::size_t i) {
+        operations[i]->lastRun = CurrentFileTime();
+    });
+    if (index != std::string::npos) SelectOperation(index);
 }
 
 QMenu* OperationListWidget::CreateBindMenu(QWidget* parent) {
@@ -214,29 +303,8 @@ QMenu* OperationListWidget::CreateBindMenu(QWidget* parent) {
 
 void OperationListWidget::ShowBindMenu(const QPoint& globalPos) {
     std::unique_ptr<QMenu> menu(CreateBindMenu(this));
+    NestedLoopScope menuLoop;
     menu->exec(QPoint(globalPos.x(), globalPos.y() - menu->sizeHint().height()));
-}
-
-void OperationListWidget::RenameSet(const std::string& oldName, const std::string& newName) {
-    // A change of letter case only: the operations still find their set.
-    if (SameSetName(oldName, newName)) return;
-    bool changed = false;
-    for (int row = 0; row < count(); ++row) {
-        Operation* operation = OperationAt(row);
-        if (operation == nullptr || !SameSetName(operation->setName, oldName)) continue;
-        operation->setName = newName;
-        item(row)->setText(QString::fromStdString(operation->Label()));
-        changed = true;
-    }
-    if (changed) SaveStore();
-}
-
-void OperationListWidget::RemoveSet(const std::string& name) {
-    for (int row = count() - 1; row >= 0; --row) {
-        const Operation* operation = OperationAt(row);
-        if (operation != nullptr && SameSetName(operation->setName, name)) DeleteRow(row);
-    }
-    SaveStore();
 }
 
 int OperationListWidget::DropTargetAt(const QPoint& position) const {
@@ -311,6 +379,7 @@ void OperationListWidget::dropEvent(QDropEvent* event) {
 void OperationListWidget::OpenDroppedRunDialog() {
     const QListWidgetItem* target = item(dropTarget_);
     if (droppedSetName_.empty() || target == nullptr) return;
+    NestedLoopScope dialog;
     dialogs_.RunOperation(window(), target->data(ROLE_IMAGE).toInt(), droppedSetName_, nullptr);
 }
 

@@ -2,19 +2,22 @@
 
 #include <QDrag>
 #include <QMimeData>
+#include <algorithm>
 #include <memory>
 
+#include "model/OperationList.h"
 #include "model/SetList.h"
 #include "model/SetName.h"
+#include "model/StoreChange.h"
 #include "model/StringTable.h"
 #include "ui/Colours.h"
 #include "ui/DialogLauncher.h"
 #include "ui/DragPayload.h"
 #include "ui/Icons.h"
 #include "ui/MessageBoxes.h"
-#include "ui/OperationListWidget.h"
+#include "ui/NestedLoop.h"
 #include "ui/SetRowDelegate.h"
-#include "ui/StoreFiles.h"
+#include "ui/StoreSync.h"
 #include "ui/Texts.h"
 
 namespace kivo {
@@ -35,11 +38,32 @@ private:
     std::unique_ptr<FileSet> set_;
 };
 
+const char kNameTakenText[] =
+    "Another program has meanwhile made a Kivo named [%1].\nNothing was changed.";
+const char kChangedElsewhereText[] =
+    "The Kivo [%1] was changed or removed by another program while it was being edited.\n"
+    "Nothing was changed.";
+
+void ShowConflict(QWidget* parent, const char* text, const std::string& name) {
+    NestedLoopScope box;
+    ShowInformation(parent, QString::fromLatin1(text).arg(QString::fromStdString(name)));
+}
+
+// The row of the first set named like `name` (any letter case), other than
+// `except`; -1 for none.
+int IndexOfSameName(const SetList& sets, const std::string& name, const FileSet* except) {
+    for (std::size_t i = 0; i < sets.sets.size(); ++i) {
+        if (sets.sets[i].get() != except && SameSetName(sets.sets[i]->name, name)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
-SetListWidget::SetListWidget(OperationListWidget& operations, DialogLauncher& dialogs,
-                             QWidget* parent)
-    : QListWidget(parent), operations_(operations), dialogs_(dialogs) {
+SetListWidget::SetListWidget(StoreSync& stores, DialogLauncher& dialogs, QWidget* parent)
+    : QListWidget(parent), stores_(stores), dialogs_(dialogs) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -56,23 +80,31 @@ SetListWidget::SetListWidget(OperationListWidget& operations, DialogLauncher& di
     colours.setColor(QPalette::Base, kListBlack);
     colours.setColor(QPalette::Text, kListText);
     setPalette(colours);
-
-    LoadStore();
 }
 
-void SetListWidget::LoadStore() {
-    SetList loaded;
-    loaded.Load(SetStoreFile());
-    for (auto& set : loaded.sets) AppendSet(std::move(set));
+void SetListWidget::ShowSets(SetList& sets) {
+    std::vector<std::string> selected;
+    for (int row = 0; row < count(); ++row) {
+        if (item(row)->isSelected()) selected.push_back(SetAt(row)->name);
+    }
+    clear();
+    for (auto& set : sets.sets) AppendSet(std::move(set));
+    sets.sets.clear();
+    SelectNamed(selected);
+}
+
+void SetListWidget::SelectNamed(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        for (int row = 0; row < count(); ++row) {
+            if (SetAt(row)->name == name && !item(row)->isSelected()) {
+                item(row)->setSelected(true);
+                break;
+            }
+        }
+    }
 }
 
 void SetListWidget::AppendSet(std::unique_ptr<FileSet> set) { addItem(new SetRow(std::move(set))); }
-
-void SetListWidget::SaveStore() const {
-    std::vector<const FileSet*> sets;
-    for (int row = 0; row < count(); ++row) sets.push_back(SetAt(row));
-    SaveSets(sets, SetStoreFile());
-}
 
 FileSet* SetListWidget::SetAt(int row) const {
     const QListWidgetItem* found = item(row);
@@ -98,33 +130,102 @@ std::vector<std::string> SetListWidget::NamesInUse(int exceptRow) const {
 }
 
 void SetListWidget::NewSet() {
-    std::unique_ptr<FileSet> set = dialogs_.CreateSet(window(), NamesInUse());
+    std::unique_ptr<FileSet> set;
+    {
+        NestedLoopScope dialog;
+        set = dialogs_.CreateSet(window(), NamesInUse());
+    }
     if (!set) return;
-    AppendSet(std::move(set));
-    SaveStore();
+    const std::string name = set->name;
+    bool taken = false;
+    stores_.Change(window(), [&](StoreSnapshot& stores) {
+        // Another program may have made a set of that name meanwhile.
+        taken = IndexOfSameName(stores.sets, name, nullptr) >= 0;
+        if (taken) return false;
+        stores.sets.sets.push_back(std::move(set));
+        stores.setsChanged = true;
+        return true;
+    });
+    if (taken) ShowConflict(window(), kNameTakenText, name);
 }
 
 void SetListWidget::EditSelected() {
     const int row = FirstSelectedRow();
-    FileSet* set = SetAt(row);
+    const FileSet* set = SetAt(row);
     if (set == nullptr) return;
+    // The editor works on a copy: the row keeps the set as stored until the
+    // edited one has been written.
     const std::string before = set->name;
-    if (dialogs_.EditSet(window(), *set, NamesInUse(row))) {
-        item(row)->setText(QString::fromStdString(set->name));
+    const std::string storedBytes = SetStoreBytes({set});
+    SetList copy;
+    copy.LoadFromBytes(storedBytes);
+    std::unique_ptr<FileSet> edited = std::move(copy.sets.at(0));
+    {
+        NestedLoopScope dialog;
+        // A cancelled editor writes nothing: writing would put back the set
+        // as this window last read it, over any change made elsewhere.
+        if (!dialogs_.EditSet(window(), *edited, NamesInUse(row))) return;
     }
-    // Written whatever the editor returned.
-    SaveStore();
-    if (!SameSetName(before, set->name)) operations_.RenameSet(before, set->name);
+    const std::string after = edited->name;
+    enum class Outcome { Written, ChangedElsewhere, NameTaken } outcome = Outcome::Written;
+    stores_.Change(window(), [&](StoreSnapshot& stores) {
+        // Written only over the very set the editor was opened on.
+        auto& sets = stores.sets.sets;
+        const auto unchanged = std::find_if(sets.begin(), sets.end(), [&](const auto& fresh) {
+            return fresh->name == before && SetStoreBytes({fresh.get()}) == storedBytes;
+        });
+        if (unchanged == sets.end()) {
+            outcome = Outcome::ChangedElsewhere;
+            return false;
+        }
+        if (IndexOfSameName(stores.sets, after, unchanged->get()) >= 0) {
+            outcome = Outcome::NameTaken;
+            return false;
+        }
+        *unchanged = std::move(edited);
+        stores.setsChanged = true;
+        // A change of letter case only is not passed on: the operations
+        // still find their set.
+        stores.operationsChanged = RenameSet(stores.operations.operations, before, after) != 0;
+        return true;
+    });
+    switch (outcome) {
+        case Outcome::Written:
+            clearSelection();
+            SelectNamed({after});
+            break;
+        case Outcome::ChangedElsewhere:
+            ShowConflict(window(), kChangedElsewhereText, before);
+            break;
+        case Outcome::NameTaken:
+            ShowConflict(window(), kNameTakenText, after);
+            break;
+    }
 }
 
 void SetListWidget::RemoveSelected() {
-    if (!AskYesNo(window(), UiText(IDS_REMOVE_SETS))) return;
-    for (int row = FirstSelectedRow(); row >= 0; row = FirstSelectedRow()) {
-        const std::string name = SetAt(row)->name;
-        delete takeItem(row);
-        operations_.RemoveSet(name);
+    {
+        NestedLoopScope box;
+        if (!AskYesNo(window(), UiText(IDS_REMOVE_SETS))) return;
     }
-    SaveStore();
+    std::vector<std::string> names;
+    for (int row = 0; row < count(); ++row) {
+        if (item(row)->isSelected()) names.push_back(SetAt(row)->name);
+    }
+    stores_.Change(window(), [&](StoreSnapshot& stores) {
+        auto& sets = stores.sets.sets;
+        for (const std::string& name : names) {
+            // A set another program removed already is simply gone; its
+            // operations go all the same.
+            const auto found = std::find_if(sets.begin(), sets.end(),
+                                            [&](const auto& fresh) { return fresh->name == name; });
+            if (found != sets.end()) sets.erase(found);
+            RemoveSet(stores.operations.operations, name);
+        }
+        stores.setsChanged = true;
+        stores.operationsChanged = true;
+        return true;
+    });
 }
 
 QMimeData* SetListWidget::DragDataForRow(int row) const {
@@ -138,6 +239,7 @@ void SetListWidget::startDrag(Qt::DropActions) {
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     drag->setPixmap(IconPixmap(ICON_SET, SetRowDelegate::kIconSize));
+    NestedLoopScope dragLoop;
     drag->exec(Qt::CopyAction);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The set list of the main window: one row per stored set, in store order;
-// the rows own their sets. Every change is written to the set store at
-// once, and renames and removals are passed on to the operation list.
+// the rows own their sets. Every change is made to the stores as they are
+// on disk (see StoreSync), renames and removals with their cascade into the
+// saved operations, and the list is then rebuilt from the result.
 #include <QListWidget>
 #include <string>
 #include <vector>
@@ -10,14 +11,18 @@ namespace kivo {
 
 class DialogLauncher;
 class FileSet;
-class OperationListWidget;
+class SetList;
+class StoreSync;
 
 class SetListWidget : public QListWidget {
     Q_OBJECT
 
 public:
-    SetListWidget(OperationListWidget& operations, DialogLauncher& dialogs,
-                  QWidget* parent = nullptr);
+    SetListWidget(StoreSync& stores, DialogLauncher& dialogs, QWidget* parent = nullptr);
+
+    // Rebuilds the rows from stores just read, taking their sets; the
+    // selection stays on the rows of the same names.
+    void ShowSets(SetList& sets);
 
     // Commands of the window's buttons and double-click.
     void NewSet();
@@ -37,11 +42,10 @@ protected:
     void startDrag(Qt::DropActions supportedActions) override;
 
 private:
-    void LoadStore();
-    void SaveStore() const;
     void AppendSet(std::unique_ptr<FileSet> set);
+    void SelectNamed(const std::vector<std::string>& names);
 
-    OperationListWidget& operations_;
+    StoreSync& stores_;
     DialogLauncher& dialogs_;
 };
 

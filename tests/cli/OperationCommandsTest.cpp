@@ -160,5 +160,44 @@ TEST_F(OperationCommands, OpRemoveTakesOutOneOperation) {
     EXPECT_EQ(CliOk({"ops"}).out, "1\tCopy\tDocs\n2\tMove\tDocs\n");
 }
 
+// A cron line names its operation by kind and set, so removing rows above
+// it in the desktop program cannot make it run another operation.
+TEST_F(OperationCommands, KindAndSetNameTheFirstMatchingOperation) {
+    WriteFile("music/m.txt", "mu");
+    CliOk({"set-add", "Music", At("music")});
+    CliOk({"bind", "delete", "Docs"});
+    CliOk({"bind", "copy", "Music", At("wrong")});
+    CliOk({"bind", "copy", "Docs", At("backup")});
+    CliOk({"bind", "copy", "Docs", At("second")});
+    CliOk({"op-remove", "1"});
+    CliOk({"op-remove", "COPY:music"});
+    EXPECT_EQ(CliOk({"ops", "copy:DOCS"}).out, "1\tCopy\tDocs\n");
+
+    CliOk({"run", "copy:Docs"});
+    EXPECT_EQ(ReadBytes(At("backup/docs/a.txt")), "alpha");
+    EXPECT_FALSE(fs::exists(At("second/docs")));
+    const OperationList after = Stored();
+    ASSERT_EQ(after.operations.size(), 2u);
+    EXPECT_NE(after.operations[0]->lastRun, FileTime{0});
+    EXPECT_EQ(after.operations[1]->lastRun, FileTime{0});
+
+    const std::string before = ReadBytes(BindingStore());
+    const struct {
+        const char* typed;
+        const char* said;
+    } refused[] = {
+        {"zip:Docs", "no saved zip operation on the set \"Docs\""},
+        {"copy:Nothing", "no saved copy operation on the set \"Nothing\""},
+        {"erase:Docs", "\"erase:Docs\" is not N or KIND:SET"},
+        {"copy:", "\"copy:\" is not N or KIND:SET"},
+    };
+    for (const auto& bad : refused) {
+        const CliResult result = Cli({"op-remove", bad.typed});
+        EXPECT_EQ(result.status, 2) << bad.typed;
+        EXPECT_NE(result.err.find(bad.said), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(ReadBytes(BindingStore()), before);
+}
+
 }  // namespace
 }  // namespace kivo::clitest

@@ -189,6 +189,7 @@ TEST_F(SetStoreFileTest, FailedSaveLeavesTheOldStoreWhole) {
         {"write half-way", faults::Call::Write, 3},
         {"flush to disk", faults::Call::Flush, 1},
         {"rename", faults::Call::Rename, 1},
+        {"permissions", faults::Call::SetAttributes, 1},
     };
     for (const auto& c : cases) {
         faults::Reset();
@@ -249,6 +250,28 @@ TEST_F(SetStoreFileTest, SaveKeepsTheStoresLinkAndPermissions) {
     EXPECT_EQ(st.st_mode & 07777, 0600u);
     EXPECT_EQ(elsewhere.Names(), std::vector<std::string>{"kivos.kvd"});
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"kivos.kvd"});
+}
+
+TEST_F(SetStoreFileTest, StoresAreReadableByTheirOwnerAlone) {
+    // The binding store holds passwords as plain text; both stores are
+    // written the same way. 0 stands for no store yet.
+    const struct {
+        unsigned before;
+        unsigned after;
+    } cases[] = {{0, 0600}, {0644, 0600}, {0666, 0600}, {0750, 0700}, {0600, 0600}};
+    for (const auto& c : cases) {
+        std::remove(path.c_str());
+        if (c.before != 0) {
+            testing::WriteBytes(path, kOneSetStore);
+            ASSERT_EQ(::chmod(path.c_str(), c.before), 0);
+        }
+        SetList list;
+        list.sets.push_back(MakeSet("A", {{"D:\\X", {}}}));
+        ASSERT_TRUE(list.Save(path)) << std::oct << c.before;
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.after) << std::oct << c.before;
+    }
 }
 
 TEST(SetEntryTest, CloneCopiesEveryStoredField) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -103,6 +104,30 @@ TEST(Paths, StorePathsAndDataFolder) {
     const std::string slashed = DataFolderOf("kivo");
     unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(slashed, dir / "KALDORWORKS/kivo");
+}
+
+// The data folder holds saved passwords: made for its owner alone, with
+// ordinary parents; a folder the user already has keeps its mode.
+TEST(Paths, DataFolderIsCreatedForItsOwnerAlone) {
+    test::TempDir dir;
+    const auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    ::umask(022);
+    setenv("XDG_DATA_HOME", (dir / "home").c_str(), 1);
+    const std::string folder = DataFolder();
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(dir / "home/KALDORWORKS"), 0755u);
+
+    ASSERT_EQ(::mkdir((dir / "mine").c_str(), 0750), 0);
+    EXPECT_EQ(MakePrivateFolder(dir / "mine"), 0);
+    EXPECT_EQ(modeOf(dir / "mine"), 0750u);
+
+    faults::Guard guard;
+    faults::Arm(faults::Call::SetAttributes, EPERM);
+    EXPECT_EQ(MakePrivateFolder(dir / "other"), EPERM);
 }
 
 TEST(Paths, LinkTargetPathFollowsLinksWithAnExistingTarget) {
