@@ -26,6 +26,7 @@ namespace kivo {
 class DialogLauncher;
 class DialogRunSink;
 class FileSet;
+class Operation;
 class SetChooser;
 
 // Control ids the run dialogs share.
@@ -52,9 +53,14 @@ public:
 
     // A control by its id; null for an id the dialog lacks.
     QWidget* control(int id) const;
+    void AddControl(int id, QWidget* widget);
     QPushButton* button(int id) const;
     SetChooser* chooser() const { return chooser_; }
     DialogRunSink* sink() const { return sink_; }
+
+    // A saved operation's options, before the dialog is shown; the dialog
+    // then starts by itself when its set and destination allow it.
+    virtual void FillFrom(const Operation& operation) = 0;
 
     bool idle() const { return idle_; }
     bool autoStart() const { return autoStart_; }
@@ -75,7 +81,6 @@ protected:
     void AddChooserGroup(QVBoxLayout* layout);
     void AddProgressArea(QVBoxLayout* layout);
     void AddButtons(QVBoxLayout* layout);
-    void AddControl(int id, QWidget* widget);
 
     // Reads the options and returns the job, or nothing when the run must
     // not start (the dialog has then told the user why).
