@@ -170,7 +170,7 @@ std::shared_ptr<const FileSet> RunDialog::SelectedSetCopy() const {
 
 void RunDialog::Start() {
     // A dialog runs once; a queued auto-start can meet a click on Start.
-    if (!idle_ || started_) return;
+    if (!idle_ || started_ || !isVisible()) return;
     Job job = PrepareJob();
     if (!job) return;
     bar_->setValue(0);

@@ -63,6 +63,12 @@ ZipRunDialog::ZipRunDialog(const std::string& setName, bool autoStart, DialogLau
 
 void ZipRunDialog::FillFrom(const Operation& operation) {
     password_->setText(QString::fromStdString(operation.zipPassword));
+    // Without a folder the path would point at the root of the file system;
+    // the dialog then waits for a path chosen with "...".
+    if (Trim(operation.destination).empty()) {
+        outputPath_->clear();
+        return;
+    }
     outputPath_->setText(QString::fromStdString(SavedZipOutputPath(operation, LocalTimeNow())));
 }
 

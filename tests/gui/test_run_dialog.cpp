@@ -39,6 +39,8 @@ public:
         AddButtons(layout);
     }
 
+    void FillFrom(const Operation&) override {}
+
 protected:
     Job PrepareJob() override { return work; }
 };

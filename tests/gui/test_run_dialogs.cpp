@@ -347,19 +347,40 @@ private slots:
         QCOMPARE(Edit(*next, ID_DESTINATION)->text(), root_ + "/chosen");
     }
 
-    void SavedZipWithPrefixWritesTheDateTimeName() {
+    void SavedZipBuildsItsOutputPath_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("byTime");
+        QTest::addColumn<QString>("written");  // empty: waits without a path
+        QTest::newRow("prefix with date and time") << "zips" << "Backup" << 1 << "zips/Backup250307090503.zip";
+        QTest::newRow("fixed name keeps its case") << "zips" << "Backup.ZIP" << 0 << "zips/Backup.ZIP";
+        QTest::newRow("no folder") << "" << "Backup" << 0 << "";
+    }
+    void SavedZipBuildsItsOutputPath() {
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QFETCH(int, byTime);
+        QFETCH(QString, written);
         const LocalClockOverride clock({2025, 3, 7, 9, 5, 3});
         Operation saved;
         saved.kind = OPERATION_ZIP;
         saved.setName = "Photos";
-        saved.destination = (root_ + "/zips").toStdString();
-        saved.zipName = "Backup";
-        saved.zipNameByTime = 1;
+        saved.destination = folder.isEmpty() ? std::string() : (root_ + "/" + folder).toStdString();
+        saved.zipName = name.toStdString();
+        saved.zipNameByTime = byTime;
         QVERIFY(QDir().mkpath(root_ + "/zips"));
         auto dialog = MakeRunDialog(OPERATION_ZIP, "Photos", &saved, editor_, nullptr);
         dialog->show();
+        if (written.isEmpty()) {
+            QTest::qWait(100);
+            QVERIFY(dialog->idle() && dialog->isVisible());
+            QCOMPARE(Edit(*dialog, ID_ZIP_OUTPUT_PATH)->text(), QString());
+            QVERIFY(!dialog->button(ID_START)->isEnabled());
+            return;
+        }
         QCOMPARE(Finish(*dialog), int(QDialog::Accepted));
-        QVERIFY(QFileInfo(root_ + "/zips/Backup250307090503.zip").size() > 0);
+        QCOMPARE(Edit(*dialog, ID_ZIP_OUTPUT_PATH)->text(), root_ + "/" + written);
+        QVERIFY(QFileInfo(root_ + "/" + written).size() > 0);
         QCOMPARE(GetSetting("zipfilepath"), std::string());
     }
 
