@@ -2,6 +2,8 @@
 
 #include "model/FileSet.h"
 #include "model/Operation.h"
+#include "ui/RowRoles.h"
+#include "ui/RunDialogs.h"
 
 namespace kivo {
 
@@ -17,8 +19,14 @@ std::unique_ptr<FileSet> DialogLauncher::CreateNamedSet(QWidget*, const std::str
 
 bool DialogLauncher::BindOperation(QWidget*, Operation&, bool) { return false; }
 
-bool DialogLauncher::RunOperation(QWidget*, int, const std::string&, const Operation*) {
-    return false;
+bool DialogLauncher::RunOperation(QWidget* parent, int kind, const std::string& setName,
+                                  const Operation* saved) {
+    if (kind == IMAGE_UNZIP) {
+        ShowZipViewer(parent);
+        return false;
+    }
+    std::unique_ptr<RunDialog> dialog = MakeRunDialog(kind, setName, saved, *this, parent);
+    return dialog != nullptr && dialog->exec() == QDialog::Accepted;
 }
 
 void DialogLauncher::ShowZipViewer(QWidget*) {}

@@ -1,0 +1,97 @@
+#include "ui/TransferRunDialog.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "model/Operation.h"
+#include "model/StringTable.h"
+#include "platform/Paths.h"
+#include "settings/Settings.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PickFolder.h"
+#include "ui/RunDialogParts.h"
+#include "ui/SetChooser.h"
+#include "ui/Texts.h"
+
+namespace kivo {
+
+TransferRunDialog::TransferRunDialog(const QString& caption, const char* folderSetting,
+                                     const std::string& setName, bool autoStart,
+                                     DialogLauncher& launcher, QWidget* parent)
+    : RunDialog(caption, setName, autoStart, launcher, parent), folderSetting_(folderSetting) {}
+
+void TransferRunDialog::AddTransferControls(QVBoxLayout* layout) {
+    auto* box = new QGroupBox(tr("Destination Folder"), this);
+    auto* row = new QHBoxLayout(box);
+    destination_ = new QLineEdit(QString::fromStdString(GetSetting(folderSetting_)), box);
+    destination_->setAccessibleName(tr("Destination Folder"));
+    auto* browse = new QPushButton(tr("..."), box);
+    browse->setAutoDefault(false);
+    browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
+    row->addWidget(destination_, 1);
+    row->addWidget(browse);
+    layout->addWidget(box);
+    AddControl(ID_DESTINATION, destination_);
+    AddControl(ID_DESTINATION_BROWSE, browse);
+    connect(destination_, &QLineEdit::textChanged, this, &TransferRunDialog::QueueRefresh);
+    connect(browse, &QPushButton::clicked, this, &TransferRunDialog::Browse);
+
+    overwrite_ = AddRadioGroup(layout, this, tr("Overwrite Destination File"), ID_OVERWRITE_ALWAYS,
+                               {"Always", "Never", "If Older"});
+    overwrite_->button(OVERWRITE_IF_OLDER)->setChecked(true);
+
+    skipIfMissing_ = new QCheckBox(tr("Skip if the destination file not exists."), this);
+    layout->addWidget(skipIfMissing_);
+    AddControl(ID_SKIP_IF_MISSING, skipIfMissing_);
+}
+
+void TransferRunDialog::FillFrom(const Operation& operation) {
+    destination_->setText(QString::fromStdString(operation.destination));
+    QAbstractButton* mode = overwrite_->button(operation.overwriteMode);
+    if (mode != nullptr) mode->setChecked(true);
+    skipIfMissing_->setChecked(SkipIfMissing(operation.flags));
+}
+
+std::string TransferRunDialog::TrimmedDestination() const {
+    return Trim(destination_->text().toStdString());
+}
+
+void TransferRunDialog::Refresh() {
+    RunDialog::Refresh();
+    if (TrimmedDestination().empty()) button(ID_START)->setEnabled(false);
+}
+
+bool TransferRunDialog::ReadyToAutoStart() const {
+    return RunDialog::ReadyToAutoStart() && !TrimmedDestination().empty();
+}
+
+void TransferRunDialog::Browse() {
+    std::string folder = TrimmedDestination();
+    if (folder.empty()) folder = GetSetting(folderSetting_);
+    if (!PickFolder(this, folder)) return;
+    PutSetting(folderSetting_, folder);
+    destination_->setText(QString::fromStdString(folder));
+    QueueRefresh();
+}
+
+bool TransferRunDialog::PrepareDestination(CopyOptions& options) {
+    options.destinationFolder = TrimmedDestination();
+    destination_->setText(QString::fromStdString(options.destinationFolder));
+    options.overwriteMode = std::max(0, overwrite_->checkedId());
+    options.skipIfMissing = skipIfMissing_->isChecked() ? 1 : 0;
+    // An empty destination would name no folder at all; Start is disabled
+    // for it, but a queued auto-start must not copy into the working folder.
+    if (options.destinationFolder.empty() || MakeFolders(options.destinationFolder) != 0) {
+        ShowExclamation(this, UiText(IDS_CANNOT_CREATE_FOLDER, options.destinationFolder));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kivo
