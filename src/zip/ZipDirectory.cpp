@@ -1,5 +1,6 @@
 #include "zip/ZipDirectory.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "zip/Cp437.h"
@@ -116,6 +117,8 @@ bool FindEndRecord(File& archive, EndRecord& out) {
         out.centralSize = GetU32(p + 12);
         out.centralOffset = GetU32(p + 16);
         out.commentLength = GetU16(p + 20);
+        out.zip64LocatorBefore = position >= kZip64EndLocatorLen &&
+                                 GetU32(p - kZip64EndLocatorLen) == kZip64EndLocatorSignature;
         return true;
     }
     return false;
@@ -136,7 +139,7 @@ int ZipDirectory::Load(const std::string& path) {
     EndRecord end;
     if (!FindEndRecord(archive_, end) || end.thisDisk != 0 || end.centralDisk != 0 ||
         end.entriesOnDisk == 0 || end.entriesOnDisk != end.totalEntries ||
-        !ReadCentralDirectory(end)) {
+        (end.zip64LocatorBefore && end.HasZip64Marker()) || !ReadCentralDirectory(end)) {
         Clear();
         return 0;
     }
@@ -145,27 +148,40 @@ int ZipDirectory::Load(const std::string& path) {
 }
 
 bool ZipDirectory::ReadCentralDirectory(const EndRecord& end) {
-    ZipFolderIndex index(end.totalEntries);
+    // The 16-bit count wraps past 65,535 entries, so the directory is read
+    // until its stated size is used up, and the count only confirms it.
+    // Every header takes at least 46 bytes, which bounds what a damaged
+    // count may reserve.
+    const std::uint64_t directorySize = end.centralSize;
+    const std::uint64_t mostEntries = directorySize / kCentralDirectoryHeaderLen;
+    const std::uint64_t statedEntries = std::min<std::uint64_t>(end.totalEntries, mostEntries);
+    ZipFolderIndex index(static_cast<std::size_t>(statedEntries));
     SequentialReader reader(archive_);
     if (!reader.Start(end.centralOffset)) return false;
-    entries_.reserve(end.totalEntries);
+    entries_.reserve(static_cast<std::size_t>(statedEntries));
     unsigned char header[kCentralDirectoryHeaderLen];
     std::string rawName;
-    for (unsigned i = 0; i < end.totalEntries; ++i) {
+    std::uint64_t used = 0;
+    std::uint64_t count = 0;
+    while (used < directorySize) {
+        if (directorySize - used < kCentralDirectoryHeaderLen) return false;
         if (!reader.Read(header, sizeof header)) return false;
         if (GetU32(header) != kCentralDirectorySignature) return false;
         const std::size_t nameLength = GetU16(header + 28);
         if (nameLength > kMaxNameLength) return false;
+        const std::uint64_t skip = std::uint64_t{GetU16(header + 30)} + GetU16(header + 32);
+        used += kCentralDirectoryHeaderLen + nameLength + skip;
+        if (used > directorySize) return false;
         rawName.resize(nameLength);
         if (!reader.Read(rawName.data(), nameLength)) return false;
         // The name ends at its first NUL, as a terminated string would.
         const std::size_t nul = rawName.find('\0');
         if (nul != std::string::npos) rawName.resize(nul);
         if (!AddPath(rawName, header, index)) return false;
-        const std::uint64_t skip = std::uint64_t{GetU16(header + 30)} + GetU16(header + 32);
         if (skip != 0 && !reader.Skip(skip)) return false;
+        ++count;
     }
-    return true;
+    return count % 65536 == end.totalEntries;
 }
 
 bool ZipDirectory::AddPath(const std::string& rawName, const unsigned char* header,

@@ -23,6 +23,14 @@ struct EndRecord {
     std::uint32_t centralSize = 0;
     std::uint32_t centralOffset = 0;
     std::uint16_t commentLength = 0;
+    // A Zip64 end-of-central-directory locator lies just before the record.
+    bool zip64LocatorBefore = false;
+
+    // Any field holds the value that sends readers to the Zip64 record.
+    bool HasZip64Marker() const {
+        return entriesOnDisk == 0xFFFF || totalEntries == 0xFFFF || centralSize == 0xFFFFFFFF ||
+               centralOffset == 0xFFFFFFFF;
+    }
 };
 
 // How far from the end the record is looked for: the record itself plus the

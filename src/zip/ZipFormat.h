@@ -9,11 +9,21 @@ constexpr std::uint32_t kLocalFileHeaderSignature = 0x04034b50;    // "PK\3\4"
 constexpr std::uint32_t kCentralDirectorySignature = 0x02014b50;   // "PK\1\2"
 constexpr std::uint32_t kEndOfCentralDirSignature = 0x06054b50;    // "PK\5\6"
 constexpr std::uint32_t kDataDescriptorSignature = 0x08074b50;     // "PK\7\8"
+constexpr std::uint32_t kZip64EndOfCentralDirSignature = 0x06064b50;  // "PK\6\6"
+constexpr std::uint32_t kZip64EndLocatorSignature = 0x07064b50;       // "PK\6\7"
 
 constexpr unsigned kLocalFileHeaderLen = 30;
 constexpr unsigned kCentralDirectoryHeaderLen = 46;
 constexpr unsigned kEndOfCentralDirLen = 22;
 constexpr unsigned kEncryptionHeaderLen = 12;
+constexpr unsigned kZip64EndOfCentralDirLen = 56;  // without the extensible data sector
+constexpr unsigned kZip64EndLocatorLen = 20;
+
+// Zip64: the extended information extra field, and the values a classic
+// field holds when its real value is in the Zip64 records.
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint32_t kZip64Marker32 = 0xFFFFFFFF;
+constexpr std::uint16_t kZip64Marker16 = 0xFFFF;
 
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;

@@ -63,6 +63,7 @@ struct ArchiveBytes {
     std::vector<std::size_t> localOffsets;
     std::size_t centralOffset = 0;
     std::size_t endOffset = 0;
+    std::size_t entries = 0;
 };
 
 inline std::string EndRecord(std::uint16_t thisDisk, std::uint16_t centralDisk,
@@ -144,12 +145,45 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
         central += m.name + m.centralExtra;
     }
     a.centralOffset = a.bytes.size();
+    a.entries = members.size();
     a.bytes += central;
     a.endOffset = a.bytes.size();
     const auto n = static_cast<std::uint16_t>(members.size());
     a.bytes += EndRecord(0, 0, n, n, static_cast<std::uint32_t>(central.size()),
                          static_cast<std::uint32_t>(a.centralOffset), comment);
     return a;
+}
+
+inline void Put64(std::string& s, std::uint64_t v) {
+    Put32(s, static_cast<std::uint32_t>(v));
+    Put32(s, static_cast<std::uint32_t>(v >> 32));
+}
+
+// Replaces the end record with a Zip64 record, its locator and a classic
+// record holding either the markers or the real values (as Info-ZIP writes
+// when it streams from standard input). endOffset then points at the
+// Zip64 record.
+inline void UseZip64End(ArchiveBytes& a, bool markers) {
+    std::string& s = a.bytes;
+    const std::uint64_t size = a.endOffset - a.centralOffset;
+    s.resize(a.endOffset);
+    Put32(s, zip::kZip64EndOfCentralDirSignature);
+    Put64(s, 44);
+    Put16(s, 45);
+    Put16(s, 45);
+    Put32(s, 0);
+    Put32(s, 0);
+    Put64(s, a.entries);
+    Put64(s, a.entries);
+    Put64(s, size);
+    Put64(s, a.centralOffset);
+    Put32(s, zip::kZip64EndLocatorSignature);
+    Put32(s, 0);
+    Put64(s, a.endOffset);
+    Put32(s, 1);
+    const auto count = markers ? std::uint16_t{0xFFFF} : static_cast<std::uint16_t>(a.entries);
+    s += EndRecord(0, 0, count, count, markers ? 0xFFFFFFFF : static_cast<std::uint32_t>(size),
+                   markers ? 0xFFFFFFFF : static_cast<std::uint32_t>(a.centralOffset), "");
 }
 
 inline void Patch16(std::string& s, std::size_t at, std::uint16_t v) {

@@ -294,6 +294,28 @@ TEST_F(ReaderTest, ManyEntriesStayInOrderWithOneEntryPerFolder) {
     EXPECT_EQ(directory_.CollectEntries("f3", false).size(), 429u);
 }
 
+TEST_F(ReaderTest, DirectoryIsReadToItsStatedSizePastTheSixteenBitCount) {
+    std::vector<Member> members;
+    for (int i = 0; i < 70000; ++i) members.push_back({"n" + std::to_string(i), "", kMethodStored});
+    auto archive = BuildArchive(members);  // the count field holds 70000 mod 65536
+    ASSERT_NE(LoadBytes(archive.bytes), 0);
+    ASSERT_EQ(directory_.Entries().size(), 70000u);
+    EXPECT_EQ(directory_.Entries().back()->name, "n69999");
+
+    // A count that is not what the directory holds, modulo 65,536.
+    test::Patch16(archive.bytes, archive.endOffset + 8, 4465);
+    test::Patch16(archive.bytes, archive.endOffset + 10, 4465);
+    EXPECT_EQ(LoadBytes(archive.bytes), 0);
+    ExpectCleared();
+}
+
+TEST_F(ReaderTest, MarkersBehindAZip64LocatorAreNotTakenAsCounts) {
+    auto archive = BuildArchive(kTwoFiles);
+    test::UseZip64End(archive, true);
+    EXPECT_EQ(LoadBytes(archive.bytes), 0);
+    ExpectCleared();
+}
+
 TEST(FolderIndexSizeTest, SmallestCountingPrimeAtLeastTwiceTheEntries) {
     const std::vector<std::pair<std::size_t, std::size_t>> cases = {
         {0, 2}, {1, 2}, {2, 5}, {3, 7}, {4, 11}, {6, 13}, {7, 17}, {13, 29}, {60, 127}};
