@@ -25,6 +25,9 @@ constexpr std::uint16_t kZip64ExtraId = 0x0001;
 constexpr std::uint32_t kZip64Marker32 = 0xFFFFFFFF;
 constexpr std::uint16_t kZip64Marker16 = 0xFFFF;
 
+// External attributes, low byte: the MS-DOS directory attribute.
+constexpr std::uint32_t kDosDirectoryAttribute = 0x10;
+
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
 
@@ -38,6 +41,9 @@ inline std::uint16_t GetU16(const unsigned char* p) {
 inline std::uint32_t GetU32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint64_t GetU64(const unsigned char* p) {
+    return std::uint64_t{GetU32(p)} | (std::uint64_t{GetU32(p + 4)} << 32);
 }
 inline void PutU16(unsigned char* p, std::uint16_t v) {
     p[0] = static_cast<unsigned char>(v);
