@@ -10,6 +10,7 @@
 #include <ctime>
 #include <map>
 
+#include "../unit/zip/reader_ArchiveBytes.h"
 #include "CliFixture.h"
 
 namespace kivo::clitest {
@@ -94,6 +95,20 @@ TEST_F(ArchiveCommands, AnUnreadableArchiveExitsOneWithTheViewersMessage) {
         EXPECT_EQ(result.err, "Sorry. I can not open or parse this zip file.\n");
     }
     EXPECT_FALSE(fs::exists(At("out")));
+}
+
+TEST_F(ArchiveCommands, ListShowsSizesPastFourGigabytesInFull) {
+    // A directory entry stating 5 GiB through its Zip64 field; list reads
+    // only the directory, so the data need not be there.
+    test::Member member{"huge.bin", "x"};
+    member.centralExtra = test::Zip64Field({5ull << 30});
+    auto archive = test::BuildArchive({member});
+    test::Patch32(archive.bytes, archive.centralOffset + 24, 0xFFFFFFFF);
+    test::UseZip64End(archive, true);
+    WriteFile("huge.zip", archive.bytes);
+    const std::vector<std::string> rows = Lines(CliOk({"list", At("huge.zip")}).out);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(Fields(rows[0])[1], "5368709120");
 }
 
 TEST_F(ArchiveCommands, UnzipChoosesEverythingAFolderOrNamedEntries) {
@@ -193,6 +208,21 @@ TEST_F(ArchiveCommands, SurveyGroupsByExtensionAndTotals) {
     lines = Lines(CliOk({"survey", At("s"), "--no-subfolders"}).out);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[3], "Total Files: 3");
+}
+
+// Labelled slow: 70,000 files made, packed and extracted.
+class ArchiveCommandsSlow : public ArchiveCommands {};
+
+TEST_F(ArchiveCommandsSlow, UnzipExtractsEveryOneOfSeventyThousandFilesFromInfoZip) {
+    ASSERT_EQ(std::system("command -v zip >/dev/null"), 0) << "zip is not installed";
+    for (int i = 0; i < 70000; ++i)
+        WriteFile("many/d" + std::to_string(i % 40) + "/f" + std::to_string(i), std::to_string(i));
+    ASSERT_EQ(std::system(("cd '" + At("") + "' && zip -q -r many.zip many").c_str()), 0);
+    CliOk({"unzip", At("many.zip"), At("out")});
+    const std::vector<std::string> files = FilesUnder(At("out/many"));
+    ASSERT_EQ(files.size(), 70000u);
+    EXPECT_EQ(ReadBytes(At("out/many/d39/f69999")), "69999");
+    EXPECT_EQ(ReadBytes(At("out/many/d0/f0")), "0");
 }
 
 }  // namespace
