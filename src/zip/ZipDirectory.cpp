@@ -147,6 +147,19 @@ bool FindPrefix(File& archive, const CentralDirectoryInfo& info, std::uint64_t& 
     return info.statedOffset <= start;
 }
 
+// Whether a Zip64 locator signature lies just before the candidate at
+// `position` of the buffer read from `start`. Behind the longest comment
+// the locator lies before the buffer, and is read from the archive.
+bool HasLocatorBefore(File& archive, const unsigned char* buffer, std::uint64_t start,
+                      std::size_t position) {
+    if (position >= kZip64EndLocatorLen)
+        return GetU32(buffer + position - kZip64EndLocatorLen) == kZip64EndLocatorSignature;
+    if (start + position < kZip64EndLocatorLen) return false;
+    unsigned char signature[4];
+    return ReadAt(archive, start + position - kZip64EndLocatorLen, signature, sizeof signature) &&
+           GetU32(signature) == kZip64EndLocatorSignature;
+}
+
 }  // namespace
 
 bool FindEndRecord(File& archive, EndRecord& out) {
@@ -161,9 +174,8 @@ bool FindEndRecord(File& archive, EndRecord& out) {
     const auto bytesRead = static_cast<std::size_t>(got);
     for (std::size_t position = bytesRead - kEndOfCentralDirLen + 1; position-- > 0;) {
         const unsigned char* p = buffer.data() + position;
-        const bool zip64LocatorBefore =
-            position >= kZip64EndLocatorLen &&
-            GetU32(p - kZip64EndLocatorLen) == kZip64EndLocatorSignature;
+        if (GetU32(p) != kEndOfCentralDirSignature) continue;
+        const bool zip64LocatorBefore = HasLocatorBefore(archive, buffer.data(), start, position);
         if (!PassesEndRecordTests(p, position, bytesRead, size, zip64LocatorBefore)) continue;
         out.thisDisk = GetU16(p + 4);
         out.centralDisk = GetU16(p + 6);
@@ -230,7 +242,12 @@ int ZipDirectory::Load(const std::string& path) {
     if (!archive_.Open(path, File::Mode::Read)) return 0;
     EndRecord end;
     CentralDirectoryInfo info;
-    if (!FindEndRecord(archive_, end) || end.thisDisk != 0 || end.centralDisk != 0 ||
+    // Behind a locator the disk numbers may be markers too; the Zip64
+    // record's own then count.
+    const auto firstDisk = [&end](std::uint16_t disk) {
+        return disk == 0 || (end.zip64LocatorBefore && disk == kZip64Marker16);
+    };
+    if (!FindEndRecord(archive_, end) || !firstDisk(end.thisDisk) || !firstDisk(end.centralDisk) ||
         !ReadCentralDirectoryInfo(archive_, end, info) || !ReadCentralDirectory(info)) {
         Clear();
         return 0;

@@ -87,11 +87,19 @@ TEST_F(ArchiveCommands, ListShowsTheViewersColumns) {
 
 TEST_F(ArchiveCommands, AnUnreadableArchiveExitsOneWithTheViewersMessage) {
     WriteFile("bad.zip", "this is not a zip archive at all, not even close to one");
+    // A Zip64 record counting three entries beside a classic record
+    // counting the two there are: never a partial listing.
+    auto disagreeing = test::BuildArchive({{"a.txt", "a"}, {"b.txt", "b"}});
+    test::UseZip64End(disagreeing, false);
+    test::Patch32(disagreeing.bytes, disagreeing.zip64Offset + 32, 3);
+    WriteFile("zip64.zip", disagreeing.bytes);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"list", At("bad.zip")}, {"list", At("missing.zip")},
-          {"unzip", At("bad.zip"), At("out")}}) {
+          {"unzip", At("bad.zip"), At("out")}, {"list", At("zip64.zip")},
+          {"unzip", At("zip64.zip"), At("out")}}) {
         const CliResult result = Cli(args);
         EXPECT_EQ(result.status, 1) << args[1];
+        EXPECT_EQ(result.out, "") << args[1];
         EXPECT_EQ(result.err, "Sorry. I can not open or parse this zip file.\n");
     }
     EXPECT_FALSE(fs::exists(At("out")));
