@@ -1,5 +1,5 @@
 # Entry points: `make run` builds and starts Kivo, `make test` builds and runs
-# every test, `make bench` runs the benchmarks.
+# every test but those labelled slow, `make bench` runs the benchmarks.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEBUG_DIR := build/debug
 RELEASE_DIR := build/release
@@ -12,7 +12,7 @@ deps:
 test: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON -DKIVO_WERROR=ON
 	cmake --build $(DEBUG_DIR) -j $(JOBS)
-	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS) -LE slow
 
 build-release: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKIVO_BENCH=ON

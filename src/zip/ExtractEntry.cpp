@@ -14,6 +14,7 @@
 #include "zip/Crc32.h"
 #include "zip/ExtractTarget.h"
 #include "zip/ZipCrypto.h"
+#include "zip/ZipExtraFields.h"
 #include "zip/ZipFormat.h"
 
 namespace kivo::zip {
@@ -27,9 +28,36 @@ struct DataInfo {
     std::uint16_t flags = 0;
     std::uint16_t dosTime = 0;
     std::uint32_t crc = 0;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t uncompressedSize = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
 };
+
+// The local header's sizes hold markers: the real ones are in its Zip64
+// field, which in a local header carries both sizes whichever is marked.
+// A header without the field (a classic writer's entry of exactly
+// 0xFFFFFFFF bytes, say) takes the central directory's values, which were
+// read through its own Zip64 field.
+int ReadLocalZip64Sizes(const ZipEntry& entry, File& archive, std::size_t nameLength,
+                        std::size_t extraLength, DataInfo& info) {
+    std::string extra(extraLength, '\0');
+    if (!archive.Seek(entry.offset + kLocalFileHeaderLen + nameLength) ||
+        archive.ReadFull(extra.data(), extraLength) != static_cast<std::int64_t>(extraLength))
+        return kExtractBadHeader;
+    const std::optional<std::string_view> field = FindExtraField(extra, kZip64ExtraId);
+    if (!field) {
+        info.compressedSize = entry.compressedSize;
+        info.uncompressedSize = entry.uncompressedSize;
+        return kExtractOk;
+    }
+    if (field->size() >= 16) {
+        info.uncompressedSize = GetU64(reinterpret_cast<const unsigned char*>(field->data()));
+        info.compressedSize = GetU64(reinterpret_cast<const unsigned char*>(field->data()) + 8);
+        return kExtractOk;
+    }
+    return ApplyZip64Field(extra, &info.uncompressedSize, &info.compressedSize, nullptr)
+               ? kExtractOk
+               : kExtractBadHeader;
+}
 
 int ReadLocalHeader(const ZipEntry& entry, File& archive, DataInfo& info) {
     unsigned char local[kLocalFileHeaderLen];
@@ -41,6 +69,8 @@ int ReadLocalHeader(const ZipEntry& entry, File& archive, DataInfo& info) {
     info.method = GetU16(local + 8);
     info.dosTime = GetU16(local + 10);
     if (info.method != kMethodStored && info.method != kMethodDeflated) return kExtractBadMethod;
+    const std::size_t nameLength = GetU16(local + 26);
+    const std::size_t extraLength = GetU16(local + 28);
     if (info.flags & kFlagDataDescriptor) {
         // Streaming writers leave these zero here and put them behind the
         // data; the central directory has the final values.
@@ -51,9 +81,13 @@ int ReadLocalHeader(const ZipEntry& entry, File& archive, DataInfo& info) {
         info.crc = GetU32(local + 14);
         info.compressedSize = GetU32(local + 18);
         info.uncompressedSize = GetU32(local + 22);
+        if (info.compressedSize == kZip64Marker32 || info.uncompressedSize == kZip64Marker32) {
+            const int code = ReadLocalZip64Sizes(entry, archive, nameLength, extraLength, info);
+            if (code != kExtractOk) return code;
+        }
     }
-    const std::uint64_t dataStart = std::uint64_t{entry.offset} + kLocalFileHeaderLen +
-                                    GetU16(local + 26) + GetU16(local + 28);
+    const std::uint64_t dataStart =
+        entry.offset + kLocalFileHeaderLen + nameLength + extraLength;
     return archive.Seek(dataStart) ? kExtractOk : kExtractBadHeader;
 }
 
@@ -137,6 +171,12 @@ struct Buffers {
         return input && output;
     }
 };
+
+// Progress counts 32-bit steps; an entry may be larger.
+void AddDoneInSteps(ZipProgress& progress, std::uint64_t bytes) {
+    for (; bytes > 0xFFFFFFFFu; bytes -= 0xFFFFFFFFu) progress.AddDone(0xFFFFFFFFu);
+    progress.AddDone(static_cast<std::uint32_t>(bytes));
+}
 
 int CheckResult(const Crc32& crc, std::uint64_t produced, const DataInfo& info) {
     return crc.Value() == info.crc && produced == info.uncompressedSize ? kExtractOk
@@ -263,7 +303,7 @@ int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& ta
     if (skipExisting) {
         FindData existing;
         if (GetFindData(target, existing, false)) {
-            if (!entry.isFolder) progress.AddDone(entry.uncompressedSize);
+            if (!entry.isFolder) AddDoneInSteps(progress, entry.uncompressedSize);
             return kExtractOk;
         }
     }

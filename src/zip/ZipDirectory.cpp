@@ -1,8 +1,10 @@
 #include "zip/ZipDirectory.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "zip/Cp437.h"
+#include "zip/ZipExtraFields.h"
 #include "zip/ZipFolderIndex.h"
 #include "zip/ZipFormat.h"
 
@@ -71,27 +73,91 @@ private:
 };
 
 bool PassesEndRecordTests(const unsigned char* p, std::size_t position, std::size_t bytesRead,
-                          std::uint64_t archiveSize) {
+                          std::uint64_t archiveSize, bool zip64LocatorBefore) {
     if (GetU32(p) != kEndOfCentralDirSignature) return false;
     const std::uint16_t thisDisk = GetU16(p + 4);
     const std::uint16_t centralDisk = GetU16(p + 6);
     const std::uint16_t onDisk = GetU16(p + 8);
     const std::uint16_t total = GetU16(p + 10);
-    const std::uint32_t centralSize = GetU32(p + 12);
-    const std::uint32_t centralOffset = GetU32(p + 16);
+    std::uint64_t centralSize = GetU32(p + 12);
+    std::uint64_t centralOffset = GetU32(p + 16);
     const std::uint16_t commentLength = GetU16(p + 20);
+    // Behind a locator the markers stand for values in the Zip64 record,
+    // which is checked on its own.
+    if (zip64LocatorBefore) {
+        if (centralSize == kZip64Marker32) centralSize = 0;
+        if (centralOffset == kZip64Marker32) centralOffset = 0;
+    }
     if (onDisk > total) return false;
     if (bytesRead - position < std::size_t{commentLength} + kEndOfCentralDirLen) return false;
     if (thisDisk < centralDisk) return false;
     if (thisDisk == centralDisk) {
         if (centralOffset >= archiveSize) return false;
-        if (std::uint64_t{centralOffset} + centralSize + commentLength + kEndOfCentralDirLen >
-            archiveSize)
+        if (centralOffset + centralSize + commentLength + kEndOfCentralDirLen > archiveSize)
             return false;
     } else if (std::uint64_t{46} * onDisk >= archiveSize) {
         return false;
     }
     return true;
+}
+
+bool ReadAt(File& file, std::uint64_t offset, unsigned char* out, std::size_t size) {
+    return file.Seek(offset) && file.ReadFull(out, size) == static_cast<std::int64_t>(size);
+}
+
+// The Zip64 end record the locator at `locatorPosition` belongs to, as
+// `record` (its fixed 56 bytes) at `recordPosition`. It is looked for just
+// before the locator first, where it lies unless it carries extensible
+// data: there it is found even when data before the archive makes the
+// locator's offset short. Otherwise it must be where the locator says.
+bool FindZip64EndRecord(File& archive, std::uint64_t locatorPosition, std::uint64_t statedPosition,
+                        unsigned char* record, std::uint64_t& recordPosition) {
+    if (locatorPosition >= kZip64EndOfCentralDirLen) {
+        recordPosition = locatorPosition - kZip64EndOfCentralDirLen;
+        if (!ReadAt(archive, recordPosition, record, kZip64EndOfCentralDirLen)) return false;
+        if (GetU32(record) == kZip64EndOfCentralDirSignature &&
+            GetU64(record + 4) == kZip64EndOfCentralDirLen - 12)
+            return true;
+    }
+    if (statedPosition > locatorPosition ||
+        locatorPosition - statedPosition < kZip64EndOfCentralDirLen)
+        return false;
+    recordPosition = statedPosition;
+    if (!ReadAt(archive, recordPosition, record, kZip64EndOfCentralDirLen)) return false;
+    // The record with its extensible data ends where the locator begins.
+    return GetU32(record) == kZip64EndOfCentralDirSignature &&
+           GetU64(record + 4) == locatorPosition - statedPosition - 12;
+}
+
+// Where the directory really starts. Data before the archive (a
+// self-extracting stub) makes every stated offset short by its length;
+// the directory ends where the record stating it begins, which gives that
+// length. The stated offset is the fallback, for archives with bytes
+// between the directory and its record.
+bool FindPrefix(File& archive, const CentralDirectoryInfo& info, std::uint64_t& prefix) {
+    if (info.recordPosition < info.size) return false;
+    const std::uint64_t start = info.recordPosition - info.size;
+    unsigned char signature[4];
+    if (start >= info.statedOffset && ReadAt(archive, start, signature, sizeof signature) &&
+        GetU32(signature) == kCentralDirectorySignature) {
+        prefix = start - info.statedOffset;
+        return true;
+    }
+    prefix = 0;
+    return info.statedOffset <= start;
+}
+
+// Whether a Zip64 locator signature lies just before the candidate at
+// `position` of the buffer read from `start`. Behind the longest comment
+// the locator lies before the buffer, and is read from the archive.
+bool HasLocatorBefore(File& archive, const unsigned char* buffer, std::uint64_t start,
+                      std::size_t position) {
+    if (position >= kZip64EndLocatorLen)
+        return GetU32(buffer + position - kZip64EndLocatorLen) == kZip64EndLocatorSignature;
+    if (start + position < kZip64EndLocatorLen) return false;
+    unsigned char signature[4];
+    return ReadAt(archive, start + position - kZip64EndLocatorLen, signature, sizeof signature) &&
+           GetU32(signature) == kZip64EndLocatorSignature;
 }
 
 }  // namespace
@@ -108,7 +174,9 @@ bool FindEndRecord(File& archive, EndRecord& out) {
     const auto bytesRead = static_cast<std::size_t>(got);
     for (std::size_t position = bytesRead - kEndOfCentralDirLen + 1; position-- > 0;) {
         const unsigned char* p = buffer.data() + position;
-        if (!PassesEndRecordTests(p, position, bytesRead, size)) continue;
+        if (GetU32(p) != kEndOfCentralDirSignature) continue;
+        const bool zip64LocatorBefore = HasLocatorBefore(archive, buffer.data(), start, position);
+        if (!PassesEndRecordTests(p, position, bytesRead, size, zip64LocatorBefore)) continue;
         out.thisDisk = GetU16(p + 4);
         out.centralDisk = GetU16(p + 6);
         out.entriesOnDisk = GetU16(p + 8);
@@ -116,9 +184,48 @@ bool FindEndRecord(File& archive, EndRecord& out) {
         out.centralSize = GetU32(p + 12);
         out.centralOffset = GetU32(p + 16);
         out.commentLength = GetU16(p + 20);
+        out.zip64LocatorBefore = zip64LocatorBefore;
+        out.position = start + position;
         return true;
     }
     return false;
+}
+
+bool ReadCentralDirectoryInfo(File& archive, const EndRecord& end, CentralDirectoryInfo& out) {
+    out.recordPosition = end.position;
+    if (!end.zip64LocatorBefore) {
+        out.entries = end.totalEntries;
+        out.size = end.centralSize;
+        out.statedOffset = end.centralOffset;
+        out.zip64 = false;
+        return end.entriesOnDisk == end.totalEntries;
+    }
+    unsigned char locator[kZip64EndLocatorLen];
+    const std::uint64_t locatorPosition = end.position - kZip64EndLocatorLen;
+    if (!ReadAt(archive, locatorPosition, locator, sizeof locator)) return false;
+    // One disk only: the record on disk 0, and at most one disk in all.
+    if (GetU32(locator + 4) != 0 || GetU32(locator + 16) > 1) return false;
+    unsigned char record[kZip64EndOfCentralDirLen];
+    std::uint64_t recordPosition = 0;
+    if (!FindZip64EndRecord(archive, locatorPosition, GetU64(locator + 8), record, recordPosition))
+        return false;
+    const std::uint64_t onDisk = GetU64(record + 24);
+    out.entries = GetU64(record + 32);
+    out.size = GetU64(record + 40);
+    out.statedOffset = GetU64(record + 48);
+    out.recordPosition = recordPosition;
+    out.zip64 = true;
+    if (GetU32(record + 16) != 0 || GetU32(record + 20) != 0 || onDisk != out.entries) return false;
+    // Where the classic record holds a real value rather than a marker, the
+    // two must tell the same; a classic count holds the low 16 bits.
+    const auto agrees16 = [](std::uint16_t classic, std::uint64_t wide) {
+        return classic == kZip64Marker16 || classic == (wide & 0xFFFF);
+    };
+    const auto agrees32 = [](std::uint32_t classic, std::uint64_t wide) {
+        return classic == kZip64Marker32 || classic == wide;
+    };
+    return agrees16(end.entriesOnDisk, onDisk) && agrees16(end.totalEntries, out.entries) &&
+           agrees32(end.centralSize, out.size) && agrees32(end.centralOffset, out.statedOffset);
 }
 
 ZipDirectory::~ZipDirectory() { Clear(); }
@@ -134,9 +241,14 @@ int ZipDirectory::Load(const std::string& path) {
     Clear();
     if (!archive_.Open(path, File::Mode::Read)) return 0;
     EndRecord end;
-    if (!FindEndRecord(archive_, end) || end.thisDisk != 0 || end.centralDisk != 0 ||
-        end.entriesOnDisk == 0 || end.entriesOnDisk != end.totalEntries ||
-        !ReadCentralDirectory(end)) {
+    CentralDirectoryInfo info;
+    // Behind a locator the disk numbers may be markers too; the Zip64
+    // record's own then count.
+    const auto firstDisk = [&end](std::uint16_t disk) {
+        return disk == 0 || (end.zip64LocatorBefore && disk == kZip64Marker16);
+    };
+    if (!FindEndRecord(archive_, end) || !firstDisk(end.thisDisk) || !firstDisk(end.centralDisk) ||
+        !ReadCentralDirectoryInfo(archive_, end, info) || !ReadCentralDirectory(info)) {
         Clear();
         return 0;
     }
@@ -144,36 +256,63 @@ int ZipDirectory::Load(const std::string& path) {
     return 1;
 }
 
-bool ZipDirectory::ReadCentralDirectory(const EndRecord& end) {
-    ZipFolderIndex index(end.totalEntries);
+bool ZipDirectory::ReadCentralDirectory(const CentralDirectoryInfo& info) {
+    std::uint64_t prefix = 0;
+    if (!FindPrefix(archive_, info, prefix)) return false;
+    // The classic count wraps past 65,535 entries, so the directory is read
+    // until its stated size is used up, and the count only confirms it.
+    // Every header takes at least 46 bytes, which bounds what a damaged
+    // count may reserve.
+    const std::uint64_t mostEntries = info.size / kCentralDirectoryHeaderLen;
+    const std::uint64_t statedEntries = std::min(info.entries, mostEntries);
+    ZipFolderIndex index(static_cast<std::size_t>(statedEntries));
     SequentialReader reader(archive_);
-    if (!reader.Start(end.centralOffset)) return false;
-    entries_.reserve(end.totalEntries);
+    if (!reader.Start(info.statedOffset + prefix)) return false;
+    entries_.reserve(static_cast<std::size_t>(statedEntries));
     unsigned char header[kCentralDirectoryHeaderLen];
     std::string rawName;
-    for (unsigned i = 0; i < end.totalEntries; ++i) {
+    std::string extra;
+    std::uint64_t used = 0;
+    std::uint64_t count = 0;
+    while (used < info.size) {
+        if (info.size - used < kCentralDirectoryHeaderLen) return false;
         if (!reader.Read(header, sizeof header)) return false;
         if (GetU32(header) != kCentralDirectorySignature) return false;
         const std::size_t nameLength = GetU16(header + 28);
         if (nameLength > kMaxNameLength) return false;
+        const std::size_t extraLength = GetU16(header + 30);
+        const std::size_t commentLength = GetU16(header + 32);
+        used += kCentralDirectoryHeaderLen + nameLength + extraLength + commentLength;
+        if (used > info.size) return false;
         rawName.resize(nameLength);
-        if (!reader.Read(rawName.data(), nameLength)) return false;
-        // The name ends at its first NUL, as a terminated string would.
-        const std::size_t nul = rawName.find('\0');
-        if (nul != std::string::npos) rawName.resize(nul);
-        if (!AddPath(rawName, header, index)) return false;
-        const std::uint64_t skip = std::uint64_t{GetU16(header + 30)} + GetU16(header + 32);
-        if (skip != 0 && !reader.Skip(skip)) return false;
+        extra.resize(extraLength);
+        if (!reader.Read(rawName.data(), nameLength) || !reader.Read(extra.data(), extraLength))
+            return false;
+        if (!AddPath(rawName, header, extra, prefix, index)) return false;
+        if (commentLength != 0 && !reader.Skip(commentLength)) return false;
+        ++count;
     }
-    return true;
+    // An archive without entries has nothing to show; 65,536 entries in a
+    // classic record count as 0 but are there to read.
+    if (count == 0) return false;
+    return info.zip64 ? count == info.entries : count % 65536 == info.entries;
 }
 
-bool ZipDirectory::AddPath(const std::string& rawName, const unsigned char* header,
-                           ZipFolderIndex& index) {
+bool ZipDirectory::AddPath(std::string& rawName, const unsigned char* header,
+                           std::string_view extra, std::uint64_t prefix, ZipFolderIndex& index) {
+    // The name ends at its first NUL, as a terminated string would.
+    const std::size_t nul = rawName.find('\0');
+    if (nul != std::string::npos) rawName.resize(nul);
     const std::size_t first = rawName.find_first_not_of('/');
     if (first == std::string::npos) return false;
     const std::uint16_t flags = GetU16(header + 8);
     std::string name = DecodeEntryName(std::string_view(rawName).substr(first), flags);
+    // Some tools mark a folder only by the MS-DOS directory attribute, on
+    // the hosts whose attributes are DOS ones (MS-DOS, OS/2, NTFS, VFAT).
+    const unsigned host = header[5];
+    if (name.back() != '/' && (GetU32(header + 38) & kDosDirectoryAttribute) != 0 &&
+        (host == 0 || host == 6 || host == 10 || host == 14))
+        name += '/';
 
     std::int32_t parent = ZipFolderIndex::kTopLevel;
     std::size_t begin = 0;
@@ -198,13 +337,17 @@ bool ZipDirectory::AddPath(const std::string& rawName, const unsigned char* head
     if (name.back() == '/') return true;
 
     auto entry = std::make_unique<ZipEntry>();
-    entry->offset = GetU32(header + 42);
+    entry->compressedSize = GetU32(header + 20);
+    entry->uncompressedSize = GetU32(header + 24);
+    std::uint64_t offset = GetU32(header + 42);
+    if (!ApplyZip64Field(extra, &entry->uncompressedSize, &entry->compressedSize, &offset))
+        return false;
+    if (offset > UINT64_MAX - prefix) return false;
+    entry->offset = offset + prefix;
     entry->time = DosFieldsToFileTime(GetU16(header + 14), GetU16(header + 12));
     entry->crc = GetU32(header + 16);
     entry->flags = flags;
     entry->encrypted = (flags & kFlagEncrypted) != 0;
-    entry->compressedSize = GetU32(header + 20);
-    entry->uncompressedSize = GetU32(header + 24);
     entry->method = GetU16(header + 10);
     entry->displayName = DisplayNameOf(name);
     entry->name = std::move(name);

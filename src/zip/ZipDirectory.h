@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/File.h"
@@ -23,7 +24,25 @@ struct EndRecord {
     std::uint32_t centralSize = 0;
     std::uint32_t centralOffset = 0;
     std::uint16_t commentLength = 0;
+    // A Zip64 end-of-central-directory locator lies just before the record.
+    bool zip64LocatorBefore = false;
+    std::uint64_t position = 0;  // of the record in the archive
 };
+
+// The central directory as the end records state it: from the classic
+// record, or from the Zip64 record when a locator points to one.
+struct CentralDirectoryInfo {
+    std::uint64_t entries = 0;
+    std::uint64_t size = 0;
+    std::uint64_t statedOffset = 0;    // short by the length of any data before the archive
+    std::uint64_t recordPosition = 0;  // of the record stating these, which follows the directory
+    bool zip64 = false;                // the count is 64-bit; else it wraps at 65,536
+};
+
+// The central directory's description behind `end`. False when a Zip64
+// locator precedes it and the Zip64 record is missing, damaged, or
+// disagrees with a real (unmarked) value of the classic record.
+bool ReadCentralDirectoryInfo(File& archive, const EndRecord& end, CentralDirectoryInfo& out);
 
 // How far from the end the record is looked for: the record itself plus the
 // longest comment, plus slack.
@@ -56,9 +75,12 @@ public:
     std::vector<ZipEntry*> CollectEntries(const std::string& folderPath, bool recursive) const;
 
 private:
-    bool ReadCentralDirectory(const EndRecord& end);
-    // Adds a name read from a central directory header (46 bytes at header).
-    bool AddPath(const std::string& rawName, const unsigned char* header, ZipFolderIndex& index);
+    bool ReadCentralDirectory(const CentralDirectoryInfo& info);
+    // Adds a name read from a central directory header (46 bytes at header)
+    // whose extra field is `extra`; `prefix` is the length of any data
+    // before the archive, by which every stated offset is short.
+    bool AddPath(std::string& rawName, const unsigned char* header, std::string_view extra,
+                 std::uint64_t prefix, ZipFolderIndex& index);
 
     File archive_;
     std::string path_;

@@ -16,15 +16,15 @@ public:
     // recursive takes in every deeper name as well.
     int IsChildOf(const std::string& folderPath, bool recursive) const;
 
-    std::uint32_t offset = 0;  // of the local file header
+    std::uint64_t offset = 0;  // of the local file header, in the file (after any prefix)
     // Central directory name without leading slashes, slash-separated, a
     // folder ending in '/'; UTF-8 (see Cp437.h).
     std::string name;
     FileTime time = 0;  // from the DOS date and time, no zone conversion; 0 when invalid
     std::uint32_t crc = 0;
     bool encrypted = false;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t uncompressedSize = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
     std::uint16_t method = 0;
     std::uint16_t flags = 0;   // general-purpose flags of the central directory
     std::string displayName;   // last component, no trailing slash

@@ -9,11 +9,24 @@ constexpr std::uint32_t kLocalFileHeaderSignature = 0x04034b50;    // "PK\3\4"
 constexpr std::uint32_t kCentralDirectorySignature = 0x02014b50;   // "PK\1\2"
 constexpr std::uint32_t kEndOfCentralDirSignature = 0x06054b50;    // "PK\5\6"
 constexpr std::uint32_t kDataDescriptorSignature = 0x08074b50;     // "PK\7\8"
+constexpr std::uint32_t kZip64EndOfCentralDirSignature = 0x06064b50;  // "PK\6\6"
+constexpr std::uint32_t kZip64EndLocatorSignature = 0x07064b50;       // "PK\6\7"
 
 constexpr unsigned kLocalFileHeaderLen = 30;
 constexpr unsigned kCentralDirectoryHeaderLen = 46;
 constexpr unsigned kEndOfCentralDirLen = 22;
 constexpr unsigned kEncryptionHeaderLen = 12;
+constexpr unsigned kZip64EndOfCentralDirLen = 56;  // without the extensible data sector
+constexpr unsigned kZip64EndLocatorLen = 20;
+
+// Zip64: the extended information extra field, and the values a classic
+// field holds when its real value is in the Zip64 records.
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint32_t kZip64Marker32 = 0xFFFFFFFF;
+constexpr std::uint16_t kZip64Marker16 = 0xFFFF;
+
+// External attributes, low byte: the MS-DOS directory attribute.
+constexpr std::uint32_t kDosDirectoryAttribute = 0x10;
 
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
@@ -28,6 +41,9 @@ inline std::uint16_t GetU16(const unsigned char* p) {
 inline std::uint32_t GetU32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint64_t GetU64(const unsigned char* p) {
+    return std::uint64_t{GetU32(p)} | (std::uint64_t{GetU32(p + 4)} << 32);
 }
 inline void PutU16(unsigned char* p, std::uint16_t v) {
     p[0] = static_cast<unsigned char>(v);

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <map>
 
+#include "../unit/zip/reader_ArchiveBytes.h"
 #include "CliFixture.h"
 
 namespace kivo::clitest {
@@ -87,14 +88,36 @@ TEST_F(ArchiveCommands, ListShowsTheViewersColumns) {
 
 TEST_F(ArchiveCommands, AnUnreadableArchiveExitsOneWithTheViewersMessage) {
     WriteFile("bad.zip", "this is not a zip archive at all, not even close to one");
+    // A Zip64 record counting three entries beside a classic record
+    // counting the two there are: never a partial listing.
+    auto disagreeing = test::BuildArchive({{"a.txt", "a"}, {"b.txt", "b"}});
+    test::UseZip64End(disagreeing, false);
+    test::Patch32(disagreeing.bytes, disagreeing.zip64Offset + 32, 3);
+    WriteFile("zip64.zip", disagreeing.bytes);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"list", At("bad.zip")}, {"list", At("missing.zip")},
-          {"unzip", At("bad.zip"), At("out")}}) {
+          {"unzip", At("bad.zip"), At("out")}, {"list", At("zip64.zip")},
+          {"unzip", At("zip64.zip"), At("out")}}) {
         const CliResult result = Cli(args);
         EXPECT_EQ(result.status, 1) << args[1];
+        EXPECT_EQ(result.out, "") << args[1];
         EXPECT_EQ(result.err, "Sorry. I can not open or parse this zip file.\n");
     }
     EXPECT_FALSE(fs::exists(At("out")));
+}
+
+TEST_F(ArchiveCommands, ListShowsSizesPastFourGigabytesInFull) {
+    // A directory entry stating 5 GiB through its Zip64 field; list reads
+    // only the directory, so the data need not be there.
+    test::Member member{"huge.bin", "x"};
+    member.centralExtra = test::Zip64Field({5ull << 30});
+    auto archive = test::BuildArchive({member});
+    test::Patch32(archive.bytes, archive.centralOffset + 24, 0xFFFFFFFF);
+    test::UseZip64End(archive, true);
+    WriteFile("huge.zip", archive.bytes);
+    const std::vector<std::string> rows = Lines(CliOk({"list", At("huge.zip")}).out);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(Fields(rows[0])[1], "5368709120");
 }
 
 TEST_F(ArchiveCommands, UnzipChoosesEverythingAFolderOrNamedEntries) {
@@ -211,6 +234,21 @@ TEST_F(ArchiveCommands, SurveyGroupsByExtensionAndTotals) {
     lines = Lines(CliOk({"survey", At("s"), "--no-subfolders"}).out);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[3], "Total Files: 3");
+}
+
+// Labelled slow: 70,000 files made, packed and extracted.
+class ArchiveCommandsSlow : public ArchiveCommands {};
+
+TEST_F(ArchiveCommandsSlow, UnzipExtractsEveryOneOfSeventyThousandFilesFromInfoZip) {
+    ASSERT_EQ(std::system("command -v zip >/dev/null"), 0) << "zip is not installed";
+    for (int i = 0; i < 70000; ++i)
+        WriteFile("many/d" + std::to_string(i % 40) + "/f" + std::to_string(i), std::to_string(i));
+    ASSERT_EQ(std::system(("cd '" + At("") + "' && zip -q -r many.zip many").c_str()), 0);
+    CliOk({"unzip", At("many.zip"), At("out")});
+    const std::vector<std::string> files = FilesUnder(At("out/many"));
+    ASSERT_EQ(files.size(), 70000u);
+    EXPECT_EQ(ReadBytes(At("out/many/d39/f69999")), "69999");
+    EXPECT_EQ(ReadBytes(At("out/many/d0/f0")), "0");
 }
 
 }  // namespace

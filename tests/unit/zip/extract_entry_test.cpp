@@ -75,6 +75,35 @@ TEST_F(ExtractEntryTest, DataDescriptorEntriesTakeTheCentralDirectoryValues) {
     EXPECT_EQ(ReadFile(At("ds.txt")), "stored with descriptor");
 }
 
+// Info-ZIP reading standard input marks the local sizes and gives the real
+// ones in a Zip64 field; a marker without the field defers to the central
+// directory; a field too short for the markers is a damaged header. All
+// of it behind a self-extracting stub, which shifts every offset.
+TEST_F(ExtractEntryTest, LocalZip64SizesAndPrefixedArchives) {
+    Member deflated{"d.txt", kBig};
+    deflated.localZip64 = true;
+    Member stored{"s.txt", kBig.substr(0, 5000), kMethodStored};
+    stored.localZip64 = true;
+    Member shortField{"short.txt", "short"};
+    shortField.localZip64 = true;
+    auto archive = test::BuildArchive({deflated, stored, shortField, {"plain.txt", "plain"}});
+    // The third entry's field claims 8 bytes: one size for two markers.
+    test::Patch16(archive.bytes, archive.localOffsets[2] + 30 + 9 + 2, 8);
+    // The fourth entry's local sizes become markers with no field behind.
+    test::Patch32(archive.bytes, archive.localOffsets[3] + 18, 0xFFFFFFFF);
+    test::Patch32(archive.bytes, archive.localOffsets[3] + 22, 0xFFFFFFFF);
+    test::UseZip64End(archive, true);
+    ASSERT_TRUE(LoadBytes("#!/bin/sh\nexit 0\n" + archive.bytes));
+    EXPECT_EQ(Extract("d.txt"), kExtractOk);
+    EXPECT_EQ(Extract("s.txt"), kExtractOk);
+    EXPECT_EQ(Extract("short.txt"), kExtractBadHeader);
+    EXPECT_EQ(Extract("plain.txt"), kExtractOk);
+    EXPECT_EQ(ReadFile(At("d.txt")), kBig);
+    EXPECT_EQ(ReadFile(At("s.txt")), kBig.substr(0, 5000));
+    EXPECT_EQ(ReadFile(At("plain.txt")), "plain");
+    EXPECT_FALSE(PathExists(At("short.txt")));
+}
+
 TEST_F(ExtractEntryTest, PrefixIsRemovedAndAShorterNameIsAnInternalError) {
     ASSERT_TRUE(Load({{"Docs/sub/x.txt", "x"}, {"y.txt", "y"}}));
     EXPECT_EQ(Extract("Docs/sub/x.txt", "Docs/sub"), kExtractOk);

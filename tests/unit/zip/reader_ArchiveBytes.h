@@ -44,6 +44,11 @@ struct Member {
     std::uint16_t dosTime = 0x6C2A;  // 13:33:20
     std::uint16_t dosDate = 0x5A8C;  // 2025-04-12
     std::string centralExtra;    // extra field of the central header only
+    // Local sizes as markers with both real ones in a Zip64 field, as
+    // Info-ZIP writes an entry read from standard input.
+    bool localZip64 = false;
+    std::uint16_t madeBy = 20;   // version made by; the high byte is the host
+    std::uint32_t externalAttributes = 0;
     // XORed into the encryption header's byte 10, which writers after the
     // classic PKZIP 2 fill at random: only byte 11 checks the password.
     unsigned char byte10Noise = 0;
@@ -57,12 +62,18 @@ inline void Put32(std::string& s, std::uint32_t v) {
     Put16(s, static_cast<std::uint16_t>(v));
     Put16(s, static_cast<std::uint16_t>(v >> 16));
 }
+inline void Put64(std::string& s, std::uint64_t v) {
+    Put32(s, static_cast<std::uint32_t>(v));
+    Put32(s, static_cast<std::uint32_t>(v >> 32));
+}
 
 struct ArchiveBytes {
     std::string bytes;
     std::vector<std::size_t> localOffsets;
     std::size_t centralOffset = 0;
     std::size_t endOffset = 0;
+    std::size_t zip64Offset = 0;
+    std::size_t entries = 0;
 };
 
 inline std::string EndRecord(std::uint16_t thisDisk, std::uint16_t centralDisk,
@@ -112,12 +123,22 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
         Put16(s, m.method);
         Put16(s, m.dosTime);
         Put16(s, m.dosDate);
+        std::string localExtra;
+        if (m.localZip64) {
+            Put16(localExtra, zip::kZip64ExtraId);
+            Put16(localExtra, 16);
+            Put64(localExtra, m.content.size());
+            Put64(localExtra, data.size());
+        }
+        const auto marked = [&](std::size_t v) {
+            return m.dataDescriptor ? 0u : m.localZip64 ? zip::kZip64Marker32 : static_cast<std::uint32_t>(v);
+        };
         Put32(s, m.dataDescriptor ? 0 : crc);
-        Put32(s, m.dataDescriptor ? 0 : static_cast<std::uint32_t>(data.size()));
-        Put32(s, m.dataDescriptor ? 0 : static_cast<std::uint32_t>(m.content.size()));
+        Put32(s, marked(data.size()));
+        Put32(s, marked(m.content.size()));
         Put16(s, static_cast<std::uint16_t>(m.name.size()));
-        Put16(s, 0);
-        s += m.name + data;
+        Put16(s, static_cast<std::uint16_t>(localExtra.size()));
+        s += m.name + localExtra + data;
         if (m.dataDescriptor) {
             Put32(s, zip::kDataDescriptorSignature);
             Put32(s, crc);
@@ -125,7 +146,7 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
             Put32(s, static_cast<std::uint32_t>(m.content.size()));
         }
         Put32(central, zip::kCentralDirectorySignature);
-        Put16(central, 20);
+        Put16(central, m.madeBy);
         Put16(central, 20);
         Put16(central, flags);
         Put16(central, m.method);
@@ -139,17 +160,58 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
         Put16(central, 0);
         Put16(central, 0);
         Put16(central, 0);
-        Put32(central, 0);
+        Put32(central, m.externalAttributes);
         Put32(central, static_cast<std::uint32_t>(a.localOffsets.back()));
         central += m.name + m.centralExtra;
     }
     a.centralOffset = a.bytes.size();
+    a.entries = members.size();
     a.bytes += central;
     a.endOffset = a.bytes.size();
     const auto n = static_cast<std::uint16_t>(members.size());
     a.bytes += EndRecord(0, 0, n, n, static_cast<std::uint32_t>(central.size()),
                          static_cast<std::uint32_t>(a.centralOffset), comment);
     return a;
+}
+
+// Replaces the end record with a Zip64 record (with `extensible` as its
+// extensible data), its locator, and a classic record holding either the
+// markers or the real values (as Info-ZIP writes when it streams from
+// standard input). Sets zip64Offset and moves endOffset to the classic
+// record.
+inline void UseZip64End(ArchiveBytes& a, bool markers, const std::string& extensible = "") {
+    std::string& s = a.bytes;
+    const std::uint64_t size = a.endOffset - a.centralOffset;
+    s.resize(a.endOffset);
+    a.zip64Offset = s.size();
+    Put32(s, zip::kZip64EndOfCentralDirSignature);
+    Put64(s, 44 + extensible.size());
+    Put16(s, 45);
+    Put16(s, 45);
+    Put32(s, 0);
+    Put32(s, 0);
+    Put64(s, a.entries);
+    Put64(s, a.entries);
+    Put64(s, size);
+    Put64(s, a.centralOffset);
+    s += extensible;
+    Put32(s, zip::kZip64EndLocatorSignature);
+    Put32(s, 0);
+    Put64(s, a.zip64Offset);
+    Put32(s, 1);
+    a.endOffset = s.size();
+    const auto count = markers ? std::uint16_t{0xFFFF} : static_cast<std::uint16_t>(a.entries);
+    s += EndRecord(0, 0, count, count, markers ? 0xFFFFFFFF : static_cast<std::uint32_t>(size),
+                   markers ? 0xFFFFFFFF : static_cast<std::uint32_t>(a.centralOffset), "");
+}
+
+// A Zip64 extended information field holding `values` in order.
+inline std::string Zip64Field(const std::vector<std::uint64_t>& values) {
+    std::string s;
+    Put16(s, zip::kZip64ExtraId);
+    Put16(s, static_cast<std::uint16_t>(8 * values.size()));
+    for (std::uint64_t v : values) Put64(s, v);
+    return s;
 }
 
 inline void Patch16(std::string& s, std::size_t at, std::uint16_t v) {

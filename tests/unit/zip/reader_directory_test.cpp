@@ -294,6 +294,126 @@ TEST_F(ReaderTest, ManyEntriesStayInOrderWithOneEntryPerFolder) {
     EXPECT_EQ(directory_.CollectEntries("f3", false).size(), 429u);
 }
 
+TEST_F(ReaderTest, DirectoryIsReadToItsStatedSizePastTheSixteenBitCount) {
+    std::vector<Member> members;
+    for (int i = 0; i < 70000; ++i) members.push_back({"n" + std::to_string(i), "", kMethodStored});
+    auto archive = BuildArchive(members);  // the count field holds 70000 mod 65536
+    ASSERT_NE(LoadBytes(archive.bytes), 0);
+    ASSERT_EQ(directory_.Entries().size(), 70000u);
+    EXPECT_EQ(directory_.Entries().back()->name, "n69999");
+
+    // A count that is not what the directory holds, modulo 65,536.
+    test::Patch16(archive.bytes, archive.endOffset + 8, 4465);
+    test::Patch16(archive.bytes, archive.endOffset + 10, 4465);
+    EXPECT_EQ(LoadBytes(archive.bytes), 0);
+    ExpectCleared();
+}
+
+// The ways an archive can end: classic, Zip64 with markers, Zip64 with
+// real values beside it (Info-ZIP from standard input), Zip64 with
+// extensible data; each also behind a self-extracting stub.
+TEST_F(ReaderTest, Zip64AndPrefixedArchivesLoadWithTheirRealOffsets) {
+    const std::vector<Member> members = {{"a.txt", "alpha"}, {"dir/b.txt", "bravo"}};
+    enum class End { Classic, Markers, RealValues, Extensible };
+    const std::string stub = "MZ" + std::string(4094, '\x90');
+    for (End kind : {End::Classic, End::Markers, End::RealValues, End::Extensible}) {
+        for (const std::string& prefix : {std::string(), stub}) {
+            auto archive = BuildArchive(members);
+            if (kind == End::Markers) test::UseZip64End(archive, true);
+            if (kind == End::RealValues) test::UseZip64End(archive, false);
+            if (kind == End::Extensible) test::UseZip64End(archive, true, std::string(20, 'x'));
+            const std::string what = std::to_string(static_cast<int>(kind)) + "/" +
+                                     std::to_string(prefix.size());
+            // Extensible data moves the record away from the locator: it is
+            // found where the locator says, which a stub makes short.
+            if (kind == End::Extensible && !prefix.empty()) continue;
+            ASSERT_NE(LoadBytes(prefix + archive.bytes), 0) << what;
+            ASSERT_EQ(Names(), (std::vector<std::string>{"a.txt", "dir/", "dir/b.txt"})) << what;
+            EXPECT_EQ(directory_.Entries()[0]->offset, prefix.size()) << what;
+            EXPECT_EQ(directory_.Entries()[2]->offset, archive.localOffsets[1] + prefix.size())
+                << what;
+        }
+    }
+}
+
+TEST_F(ReaderTest, DamagedOrDisagreeingZip64RecordsMakeTheArchiveUnreadable) {
+    struct Case {
+        const char* what;
+        bool markers;
+        std::size_t at;  // from the Zip64 record
+        std::uint64_t value;
+        int width;
+    };
+    const auto plain = BuildArchive(kTwoFiles);
+    const std::uint64_t size = plain.endOffset - plain.centralOffset;
+    const std::vector<Case> cases = {
+        {"count beside a real classic count", false, 32, 3, 8},
+        {"size beside a real classic size", false, 40, size + 1, 8},
+        {"offset beside a real classic offset", false, 48, 1, 8},
+        {"count the directory does not hold", true, 32, 3, 8},
+        {"entries on this disk not the total", true, 24, 1, 8},
+        {"record on another disk", true, 16, 1, 4},
+        {"directory on another disk", true, 20, 1, 4},
+        {"directory larger than what precedes the record", true, 40, 1ull << 40, 8},
+        {"damaged signature", true, 0, 0x06064b51, 4},
+        {"locator: record on another disk", true, 56 + 4, 1, 4},
+        {"locator: two disks", true, 56 + 16, 2, 4},
+    };
+    for (const Case& c : cases) {
+        auto archive = BuildArchive(kTwoFiles);
+        test::UseZip64End(archive, c.markers);
+        std::string& bytes = archive.bytes;
+        const std::size_t at = archive.zip64Offset + c.at;
+        if (c.width == 8) test::Patch32(bytes, at + 4, static_cast<std::uint32_t>(c.value >> 32));
+        test::Patch32(bytes, at, static_cast<std::uint32_t>(c.value));
+        EXPECT_EQ(LoadBytes(bytes), 0) << c.what;
+        ExpectCleared();
+    }
+}
+
+// Central headers whose sizes and offset hold markers take them from their
+// Zip64 field, in its order; a field too short for the markers is damage.
+TEST_F(ReaderTest, CentralZip64FieldGivesTheMarkedValues) {
+    const std::uint64_t huge = 5ull << 30;
+    for (const bool complete : {true, false}) {
+        Member member{"big.bin", "x"};
+        const std::uint64_t compressed = test::RawDeflate("x").size();
+        member.centralExtra = test::Zip64Field(complete ? std::vector<std::uint64_t>{huge, compressed, 0}
+                                                        : std::vector<std::uint64_t>{huge, compressed});
+        auto archive = BuildArchive({member});
+        for (std::size_t field : {20u, 24u, 42u})
+            test::Patch32(archive.bytes, archive.centralOffset + field, 0xFFFFFFFF);
+        if (!complete) {
+            EXPECT_EQ(LoadBytes(archive.bytes), 0);
+            ExpectCleared();
+            continue;
+        }
+        ASSERT_NE(LoadBytes(archive.bytes), 0);
+        const ZipEntry& entry = *directory_.Entries()[0];
+        EXPECT_EQ(entry.uncompressedSize, huge);
+        EXPECT_EQ(entry.compressedSize, compressed);
+        EXPECT_EQ(entry.offset, 0u);
+    }
+}
+
+TEST_F(ReaderTest, DosDirectoryAttributeMarksAFolderOnDosHosts) {
+    struct Case {
+        unsigned host;
+        bool folder;
+    };
+    for (const Case c : {Case{0, true}, Case{6, true}, Case{10, true}, Case{14, true},
+                         Case{3, false}, Case{11, false}}) {
+        Member def{"def", "", kMethodStored};
+        def.madeBy = static_cast<std::uint16_t>(c.host << 8 | 20);
+        def.externalAttributes = 0x10;
+        ASSERT_NE(LoadBytes(BuildArchive({def, {"def/foo", "foo"}}).bytes), 0) << c.host;
+        const std::vector<std::string> expected =
+            c.folder ? std::vector<std::string>{"def/", "def/foo"}
+                     : std::vector<std::string>{"def", "def/", "def/foo"};
+        EXPECT_EQ(Names(), expected) << c.host;
+    }
+}
+
 TEST(FolderIndexSizeTest, SmallestCountingPrimeAtLeastTwiceTheEntries) {
     const std::vector<std::pair<std::size_t, std::size_t>> cases = {
         {0, 2}, {1, 2}, {2, 5}, {3, 7}, {4, 11}, {6, 13}, {7, 17}, {13, 29}, {60, 127}};
