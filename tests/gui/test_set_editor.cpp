@@ -299,6 +299,41 @@ private slots:
         QCOMPARE(set.entries.size(), std::size_t(3));
     }
 
+    void propertyOfAFileChoosesAnotherAndOfAMissingPathDoesNothing() {
+        IsolatedEnvironment env;
+        Scratch scratch;
+        const std::string before = scratch.File("before.txt");
+        const std::string after = scratch.File("after.txt");
+        const std::string missing = scratch.path("gone");
+        FileSet set;
+        set.entries.push_back(Entry(before));
+        set.entries.push_back(Entry(missing));
+        SetEditorDialog editor(&set, {}, true, "S");
+        editor.show();
+        QTreeWidget* list = editor.entryList();
+        QCOMPARE(Column(list, 1), QStringList({"Individual File", ""}));
+
+        FileDialogScript files;
+        files.Answer(QFile::decodeName(QByteArray::fromStdString(after)));
+        const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, first);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, first);
+        Settle();
+        QCOMPARE(files.requests().size(), std::size_t(1));
+        QCOMPARE(files.requests()[0].kind, FileDialogKind::OpenFile);
+        QCOMPARE(files.requests()[0].startPath, QFile::decodeName(QByteArray::fromStdString(before)));
+        QCOMPARE(editor.entryCopies()[0]->path, after);
+        QCOMPARE(list->topLevelItem(0)->text(0), QFile::decodeName(QByteArray::fromStdString(after)));
+
+        ClickRow(list, list->topLevelItem(1), Qt::NoModifier);
+        Settle();
+        Click(editor.button(set_editor::ID_PROPERTY));
+        Settle();
+        QCOMPARE(files.requests().size(), std::size_t(1));
+        QVERIFY(editor.addFoldersDialog() == nullptr);
+        QCOMPARE(editor.entryCopies()[1]->path, missing);
+    }
+
     void filterTypes_data() {
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("text");
