@@ -39,6 +39,9 @@ std::vector<std::string> PathComponents(const std::string& path) {
 FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
     header()->hide();
+    // Deep folders scroll sideways instead of losing their names.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

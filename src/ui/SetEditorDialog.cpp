@@ -36,8 +36,12 @@ SetEditorDialog::SetEditorDialog(const FileSet* set, std::vector<std::string> na
     : QDialog(parent), namesInUse_(std::move(namesInUse)), nameEditable_(nameEditable) {
     setWindowTitle(QString::fromLatin1(kCaption));
     CreateControls();
-    name_->setMaxLength(kNameLimit);
-    name_->setText(set != nullptr ? QString::fromStdString(set->name) : newName);
+    const QString name = set != nullptr ? QString::fromStdString(set->name) : newName;
+    // Typing stops at the limit, but a longer name already stored (the
+    // store takes any length) is shown whole: cutting it would rename the
+    // set on OK without the user having touched the name.
+    name_->setMaxLength(qMax(kNameLimit, static_cast<int>(name.size())));
+    name_->setText(name);
     if (set != nullptr) {
         for (const auto& entry : set->entries) InsertEntry(entry->Clone());
     }

@@ -194,6 +194,23 @@ private slots:
         }
     }
 
+    void nameBoxTakes24CharactersButKeepsALongerStoredName() {
+        IsolatedEnvironment env;
+        SetEditorDialog blank(nullptr, {}, true, QString());
+        QTest::keyClicks(blank.nameBox(), QString(30, 'n'));
+        QCOMPARE(blank.nameBox()->text(), QString(24, 'n'));
+
+        FileSet set;
+        set.name = std::string(30, 'L');
+        set.entries.push_back(Entry("/data/a"));
+        SetEditorDialog editor(&set, {}, true, QString());
+        editor.show();
+        Settle();
+        Click(editor.button(set_editor::ID_OK));
+        editor.ApplyTo(set);
+        QCOMPARE(set.name, std::string(30, 'L'));
+    }
+
     void fixedNameIsReadOnlyAndNotTestedAgainstOtherNames() {
         IsolatedEnvironment env;
         Scratch scratch;
