@@ -4,17 +4,33 @@
 #include "model/Operation.h"
 #include "ui/RowRoles.h"
 #include "ui/RunDialogs.h"
+#include "ui/SetEditorDialog.h"
 
 namespace kivo {
 
-std::unique_ptr<FileSet> DialogLauncher::CreateSet(QWidget*, const std::vector<std::string>&) {
-    return nullptr;
+std::unique_ptr<FileSet> DialogLauncher::CreateSet(QWidget* parent,
+                                                   const std::vector<std::string>& namesInUse) {
+    SetEditorDialog editor(nullptr, namesInUse, true, QString(), parent);
+    if (editor.exec() != QDialog::Accepted) return nullptr;
+    auto set = std::make_unique<FileSet>();
+    editor.ApplyTo(*set);
+    return set;
 }
 
-bool DialogLauncher::EditSet(QWidget*, FileSet&, const std::vector<std::string>&) { return false; }
+bool DialogLauncher::EditSet(QWidget* parent, FileSet& set,
+                             const std::vector<std::string>& namesInUse) {
+    SetEditorDialog editor(&set, namesInUse, true, QString(), parent);
+    if (editor.exec() != QDialog::Accepted) return false;
+    editor.ApplyTo(set);
+    return true;
+}
 
-std::unique_ptr<FileSet> DialogLauncher::CreateNamedSet(QWidget*, const std::string&) {
-    return nullptr;
+std::unique_ptr<FileSet> DialogLauncher::CreateNamedSet(QWidget* parent, const std::string& fixedName) {
+    SetEditorDialog editor(nullptr, {}, false, QString::fromStdString(fixedName), parent);
+    if (editor.exec() != QDialog::Accepted) return nullptr;
+    auto set = std::make_unique<FileSet>();
+    editor.ApplyTo(*set);
+    return set;
 }
 
 bool DialogLauncher::BindOperation(QWidget*, Operation&, bool) { return false; }

@@ -1,0 +1,15 @@
+#pragma once
+// The wait cursor for the length of a scope.
+#include <QApplication>
+
+namespace kivo {
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace kivo
