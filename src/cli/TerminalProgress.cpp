@@ -59,6 +59,11 @@ void TerminalProgress::SetPercent(int percent) {
     Paint();
 }
 
+void TerminalProgress::Notice(const std::string& text) {
+    Finish();  // the next repaint draws the progress line below the notice
+    PrintMessage(text);
+}
+
 std::string TerminalProgress::Compose(const std::string& phase, const std::string& counter,
                                       int percent, int width) {
     percent = std::clamp(percent, 0, 100);
