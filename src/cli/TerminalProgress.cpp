@@ -61,7 +61,9 @@ void TerminalProgress::SetPercent(int percent) {
 
 void TerminalProgress::Notice(const std::string& text) {
     Finish();  // the next repaint draws the progress line below the notice
-    PrintMessage(text);
+    // One line per notice, whatever the file names in it hold: a name with a
+    // line break must not pass for a notice of its own.
+    PrintMessage(Printable(text));
 }
 
 std::string TerminalProgress::Compose(const std::string& phase, const std::string& counter,
