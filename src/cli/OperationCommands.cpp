@@ -225,7 +225,7 @@ int CommandRun(const Context& context, const Arguments& raw) {
     }
     if (operation.kind == OPERATION_COPY || operation.kind == OPERATION_MOVE) {
         std::string folder = Trim(operation.destination);
-        if (!PrepareDestination(folder)) return kExitFailed;
+        if (!PrepareDestination(*set, folder)) return kExitFailed;
     }
     const int status = ExecuteRun(context, [&](CancelFlag& cancel, RunSink& sink) {
         return RunSaved(operation, *set, cancel, sink);

@@ -46,7 +46,7 @@ int CommandCopy(const Context& context, const Arguments& raw) {
     options.destinationFolder = RequireFolderOperand(args.operands[1], "DEST");
     SetList sets = LoadSets(context);
     const FileSet& set = RequireSet(sets, args.operands[0]);
-    if (!PrepareDestination(options.destinationFolder)) return kExitFailed;
+    if (!PrepareDestination(set, options.destinationFolder)) return kExitFailed;
     return ExecuteRun(context, [&](CancelFlag& cancel, RunSink& sink) {
         return CopyWorker(&set, options, cancel, sink);
     });
@@ -63,7 +63,7 @@ int CommandMove(const Context& context, const Arguments& raw) {
     options.destinationFolder = RequireFolderOperand(args.operands[1], "DEST");
     SetList sets = LoadSets(context);
     const FileSet& set = RequireSet(sets, args.operands[0]);
-    if (!PrepareDestination(options.destinationFolder)) return kExitFailed;
+    if (!PrepareDestination(set, options.destinationFolder)) return kExitFailed;
     return ExecuteRun(context, [&](CancelFlag& cancel, RunSink& sink) {
         return MoveWorker(&set, options, cancel, sink);
     });

@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "cli/TerminalProgress.h"
 #include "model/StringTable.h"
+#include "ops/CopyIntoItself.h"
 #include "platform/Paths.h"
 
 namespace kivo::cli {
@@ -55,6 +56,14 @@ bool PrepareDestination(std::string& folder) {
     if (MakeFolders(folder) == 0) return true;
     PrintMessage(FormatText(IDS_CANNOT_CREATE_FOLDER, folder));
     return false;
+}
+
+bool PrepareDestination(const FileSet& set, std::string& folder) {
+    if (DestinationInsideSet(set, folder)) {
+        PrintMessage(FormatText(IDS_COPY_INTO_ITSELF, folder));
+        return false;
+    }
+    return PrepareDestination(folder);
 }
 
 }  // namespace kivo::cli

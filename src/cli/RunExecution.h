@@ -6,6 +6,7 @@
 
 #include "cli/Args.h"
 #include "cli/Stores.h"
+#include "model/FileSet.h"
 #include "report/RunSink.h"
 
 namespace kivo::cli {
@@ -24,5 +25,10 @@ int ParseOverwrite(const ParsedArgs& args, int fallback);
 // here made absolute) and created. Prints "Can not create folder:\r\n%s"
 // and returns false when it cannot be created.
 bool PrepareDestination(std::string& folder);
+
+// PrepareDestination for a run of `set`, refused first, before any folder
+// is made, when the destination lies in a tree the set scans ("Can not copy
+// a folder into itself:\r\n%s").
+bool PrepareDestination(const FileSet& set, std::string& folder);
 
 }  // namespace kivo::cli

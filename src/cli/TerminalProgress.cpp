@@ -59,6 +59,13 @@ void TerminalProgress::SetPercent(int percent) {
     Paint();
 }
 
+void TerminalProgress::Notice(const std::string& text) {
+    Finish();  // the next repaint draws the progress line below the notice
+    // One line per notice, whatever the file names in it hold: a name with a
+    // line break must not pass for a notice of its own.
+    PrintMessage(Printable(text));
+}
+
 std::string TerminalProgress::Compose(const std::string& phase, const std::string& counter,
                                       int percent, int width) {
     percent = std::clamp(percent, 0, 100);

@@ -21,6 +21,8 @@ public:
     void SetPhase(const std::string& text) override;
     void SetCounter(const std::string& text) override;
     void SetPercent(int percent) override;
+    // Printed whatever -q says, on a line of its own above the progress line.
+    void Notice(const std::string& text) override;
 
     // Wipes the line, so the next message starts on a clean one.
     void Finish();

@@ -60,6 +60,10 @@ constexpr Entry kTable[] = {
     {IDS_ROW_UNZIP, "UnZip"},
     {IDS_FILES_COUNTER, "%s Files,  %s"},
     {IDS_CANNOT_CREATE_FOLDER, "Can not create folder:\r\n%s"},
+    {IDS_COPY_INTO_ITSELF, "Can not copy a folder into itself:\r\n%s"},
+    // Notices are one line each: a run may give many.
+    {IDS_NOTICE_NOT_ERASED, "Deleted without erasing, another link holds its data: %s"},
+    {IDS_NOTICE_KEPT_DESTINATION, "Skipped %s: its destination %s is a file of this run"},
 };
 
 }  // namespace

@@ -53,6 +53,9 @@ enum StringId : int {
     IDS_ROW_UNZIP = 5053,
     IDS_FILES_COUNTER = 5054,
     IDS_CANNOT_CREATE_FOLDER = 5055,
+    IDS_COPY_INTO_ITSELF = 5056,
+    IDS_NOTICE_NOT_ERASED = 5057,
+    IDS_NOTICE_KEPT_DESTINATION = 5058,
 };
 
 // The text of an id; empty for an unknown id.

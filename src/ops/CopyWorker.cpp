@@ -16,12 +16,18 @@ public:
     int PhaseTextId() const override { return IDS_PHASE_COPYING; }
     std::uint64_t Total(const ItemList& list) const override { return list.TotalSize(); }
 
+    ItemOutcome BeforeScan(const FileSet& set) override {
+        return RefuseCopyIntoItself(set, options_);
+    }
+    FileIdentities* ListedFiles() override { return &files_.listed(); }
+
     ItemOutcome Process(const ItemRecord& item, RunContext& context) override {
         bool copied = false;
-        return CopyItem(options_, item, context, copied);
+        return CopyItem(options_, item, context, files_, copied);
     }
 
 private:
+    ProtectedFiles files_;
     const CopyOptions& options_;
 };
 

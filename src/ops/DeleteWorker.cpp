@@ -39,11 +39,19 @@ public:
         // opening one can block or act on the device: it goes like a link.
         const bool special = (found.attributes & (ATTR_DIRECTORY | ATTR_ARCHIVE)) == 0;
         if (found.isLink || special) return RemoveLink(item, context);
+        // Another name holds the same data, maybe outside the set: erasing
+        // would destroy it there, and resetting the attributes would change
+        // that file too. Only this name goes.
+        if (found.linkCount > 1) return RemoveSharedName(item, context);
 
         for (unsigned pass = 0; pass < passes_; ++pass) {
-            if (ItemOutcome end = Overwrite(item, pass, context)) return end;
+            if (ItemOutcome end = Overwrite(item, found, pass, context)) return end;
         }
-        SetAttributes(item.path, ATTR_NORMAL);
+        // The mode belongs to the inode: it is reset only while the name
+        // still leads to the file that was erased, and to nothing else.
+        FindData now;
+        if (GetFindData(item.path, now, /*followLinks=*/false) && IsTheFileFound(now, found))
+            SetAttributes(item.path, ATTR_NORMAL);
         if (!RemoveFile(item.path)) return FailedWith(IDS_CANNOT_DELETE_FILE, item.path);
         if (passes_ == 0) context.progress.Add(1);
         if (context.Cancelled()) return StoppedRun();
@@ -57,6 +65,19 @@ private:
         return passes_ >= 1 ? item.size * passes_ : 1;
     }
 
+    static bool IsTheFileFound(const FindData& now, const FindData& found) {
+        return !now.isLink && now.device == found.device && now.inode == found.inode &&
+               now.linkCount == 1;
+    }
+
+    ItemOutcome RemoveSharedName(const ItemRecord& item, RunContext& context) {
+        if (!RemoveFile(item.path)) return FailedWith(IDS_CANNOT_DELETE_FILE, item.path);
+        if (passes_ >= 1) context.sink.Notice(FormatText(IDS_NOTICE_NOT_ERASED, item.path));
+        context.progress.Add(ShareOf(item));
+        if (context.Cancelled()) return StoppedRun();
+        return std::nullopt;
+    }
+
     ItemOutcome RemoveLink(const ItemRecord& item, RunContext& context) {
         if (!RemoveFile(item.path)) return FailedWith(IDS_CANNOT_DELETE_FILE, item.path);
         context.progress.Add(ShareOf(item));
@@ -66,9 +87,16 @@ private:
 
     // One pass over exactly the recorded size, from the file's start; the
     // file is neither truncated nor extended beyond that size.
-    ItemOutcome Overwrite(const ItemRecord& item, unsigned pass, RunContext& context) {
+    // The file opened must be the one looked up: a link or another file put
+    // in its place since then is never written through.
+    ItemOutcome Overwrite(const ItemRecord& item, const FindData& found, unsigned pass,
+                          RunContext& context) {
         File file;
-        if (!file.Open(item.path, File::Mode::ReadWrite))
+        if (!file.Open(item.path, File::Mode::WriteInPlace))
+            return FailedWith(IDS_CANNOT_ERASE_FILE, item.path);
+        FindData opened;
+        if (!file.Identity(opened.device, opened.inode, opened.linkCount) ||
+            !IsTheFileFound(opened, found))
             return FailedWith(IDS_CANNOT_ERASE_FILE, item.path);
         FillWipePattern(context.buffer, kTransferBufferSize, pass);
         std::uint64_t remaining = item.size;

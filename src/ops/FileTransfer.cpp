@@ -2,6 +2,7 @@
 
 #include "model/StringTable.h"
 #include "ops/CopyHelpers.h"
+#include "ops/CopyIntoItself.h"
 #include "ops/DestinationFile.h"
 #include "ops/TransferBuffer.h"
 #include "platform/Attributes.h"
@@ -63,7 +64,7 @@ ItemOutcome TransferFile(const std::string& sourcePath, const std::string& desti
 }
 
 ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunContext& context,
-                     bool& copied) {
+                     ProtectedFiles& files, bool& copied) {
     copied = false;
     const std::string destination = DestinationPathOf(options.destinationFolder, item);
     if (context.Cancelled()) return StoppedRun();
@@ -72,9 +73,22 @@ ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunCont
         context.progress.Add(item.size);
         return std::nullopt;
     }
+    // Only a file the policy would replace is worth a word: a source still
+    // to be read, or a file this run has already written there.
+    if (files.Protects(destination)) {
+        context.sink.Notice(FormatText(IDS_NOTICE_KEPT_DESTINATION, item.path, destination));
+        context.progress.Add(item.size);
+        return std::nullopt;
+    }
     if (ItemOutcome end = TransferFile(item.path, destination, context)) return end;
+    files.AddWritten(destination);
     copied = true;
     return std::nullopt;
+}
+
+ItemOutcome RefuseCopyIntoItself(const FileSet& set, const CopyOptions& options) {
+    if (!DestinationInsideSet(set, options.destinationFolder)) return std::nullopt;
+    return FailedWith(IDS_COPY_INTO_ITSELF, options.destinationFolder);
 }
 
 }  // namespace kivo

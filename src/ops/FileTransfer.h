@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ops/CopyWorker.h"
+#include "ops/ProtectedFiles.h"
 #include "ops/RunEngine.h"
 
 namespace kivo {
@@ -16,10 +17,16 @@ ItemOutcome TransferFile(const std::string& sourcePath, const std::string& desti
                          RunContext& context);
 
 // Copy's unit of work, shared with Move: the record goes to its place under
-// the destination folder unless the overwrite policy skips it (then its size
-// counts as done and `copied` is false).
+// the destination folder unless the overwrite policy skips it, or the file
+// there is one of the run's own (then the sink hears of it). A skipped
+// record's size counts as done and `copied` is false. Every file written is
+// added to `files`.
 ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunContext& context,
-                     bool& copied);
+                     ProtectedFiles& files, bool& copied);
+
+// The refusal of a Copy or Move whose destination lies in a tree the set
+// scans, or nullopt.
+ItemOutcome RefuseCopyIntoItself(const FileSet& set, const CopyOptions& options);
 
 // The destination of a record: the destination folder plus the record's
 // relative name, in canonical form.

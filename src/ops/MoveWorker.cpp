@@ -19,9 +19,14 @@ public:
     int PhaseTextId() const override { return IDS_PHASE_MOVING; }
     std::uint64_t Total(const ItemList& list) const override { return list.TotalSize(); }
 
+    ItemOutcome BeforeScan(const FileSet& set) override {
+        return RefuseCopyIntoItself(set, options_);
+    }
+    FileIdentities* ListedFiles() override { return &files_.listed(); }
+
     ItemOutcome Process(const ItemRecord& item, RunContext& context) override {
         bool copied = false;
-        if (ItemOutcome end = CopyItem(options_, item, context, copied)) return end;
+        if (ItemOutcome end = CopyItem(options_, item, context, files_, copied)) return end;
         if (!copied) return std::nullopt;
 
         // Both files are closed now. A link's attributes would be its
@@ -38,6 +43,7 @@ public:
     void Finish(const FileSet& set) override { RemoveEmptySetFolders(set, options_.removeEmptyMode); }
 
 private:
+    ProtectedFiles files_;
     const MoveOptions& options_;
 };
 

@@ -12,13 +12,16 @@ bool NameExists(const std::string& path) {
     return GetFindData(path, data, /*followLinks=*/false);
 }
 
-}  // namespace
-
-int RemoveEmptyFolders(const std::string& folderPath, int keepTop) {
+// enterLinkedTop: folderPath may be a link to a folder; its sub-folders are
+// walked, and the link and its target always stay.
+int RemoveEmpty(const std::string& folderPath, int keepTop, bool enterLinkedTop) {
     // A linked folder belongs to someone else's tree: it stays as it is. A
     // trailing separator would make the system look through the link.
     const std::string normalized = NormalizedPath(folderPath);
-    if (IsLink(normalized)) return 0;
+    if (IsLink(normalized)) {
+        if (!enterLinkedTop) return 0;
+        keepTop = 1;
+    }
 
     FolderEnumerator names;
     if (names.Open(normalized)) {
@@ -27,7 +30,7 @@ int RemoveEmptyFolders(const std::string& folderPath, int keepTop) {
             if (entry.isLink) return 0;
             if ((entry.attributes & ATTR_DIRECTORY) != 0) {
                 if (!entry.name.empty() && entry.name[0] == '.') continue;
-                if (RemoveEmptyFolders(JoinPath(folderPath, entry.name), 0) == 0) return 0;
+                if (RemoveEmpty(JoinPath(folderPath, entry.name), 0, false) == 0) return 0;
             } else {
                 return 0;
             }
@@ -38,12 +41,21 @@ int RemoveEmptyFolders(const std::string& folderPath, int keepTop) {
     return NameExists(folderPath) ? 0 : 1;
 }
 
+}  // namespace
+
+int RemoveEmptyFolders(const std::string& folderPath, int keepTop) {
+    return RemoveEmpty(folderPath, keepTop, false);
+}
+
 void RemoveEmptySetFolders(const FileSet& set, int removeEmptyMode) {
     if (removeEmptyMode != 0 && removeEmptyMode != 2) return;
     const int keepTop = removeEmptyMode == 2 ? 1 : 0;
     for (const auto& entry : set.entries) {
+        // A set folder that is a link was entered by the run (the set
+        // names it), but the link and the folder it leads to are not the
+        // set's to remove: for it "Yes" acts as "Sub-folders only".
         if (entry && !entry->path.empty() && IsFolder(entry->path))
-            RemoveEmptyFolders(entry->path, keepTop);
+            RemoveEmpty(entry->path, keepTop, true);
     }
 }
 

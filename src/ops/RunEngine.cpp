@@ -24,11 +24,14 @@ RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSi
         if (!buffer) return FailedWith(IDS_OUT_OF_MEMORY);
     }
     if (set == nullptr) return RunResult{};
+    if (ItemOutcome end = work.BeforeScan(*set)) return *end;
 
     ItemList list(&cancel, &sink);
     ExpandOptions options;
     options.followFolderLinks = work.FollowFolderLinks();
+    options.listed = work.ListedFiles();
     ExpandSet(*set, list, options);
+    if (options.listed != nullptr) options.listed->Compact();
     // Nothing on disk has been touched yet, so a cancel here costs nothing.
     if (cancel.load() != 0) return StoppedRun();
     // A list that lost files would end the run as done with files never
@@ -38,7 +41,7 @@ RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSi
     sink.SetPhase(LoadText(work.PhaseTextId()));
     RunProgress progress(sink);
     progress.Start(work.Total(list));
-    RunContext context{buffer.get(), progress, cancel};
+    RunContext context{buffer.get(), progress, cancel, sink};
 
     const std::uint64_t count = list.Count();
     ItemRecord item;

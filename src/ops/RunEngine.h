@@ -10,6 +10,7 @@
 #include "model/FileSet.h"
 #include "ops/RunProgress.h"
 #include "report/RunSink.h"
+#include "scan/FileIdentities.h"
 #include "scan/ItemList.h"
 
 namespace kivo {
@@ -22,6 +23,7 @@ struct RunContext {
     unsigned char* buffer = nullptr;  // kTransferBufferSize bytes, or null when not asked for
     RunProgress& progress;
     const CancelFlag& cancel;
+    RunSink& sink;
 
     bool Cancelled() const { return cancel.load(std::memory_order_relaxed) != 0; }
 };
@@ -38,6 +40,11 @@ public:
     virtual bool FollowFolderLinks() const = 0;
     virtual int PhaseTextId() const = 0;
     virtual std::uint64_t Total(const ItemList& list) const = 0;
+    // Before the set is scanned: an end here leaves everything untouched.
+    virtual ItemOutcome BeforeScan(const FileSet& /*set*/) { return std::nullopt; }
+    // Receives the device and inode of every file the scan lists; null
+    // when the work does not need them.
+    virtual FileIdentities* ListedFiles() { return nullptr; }
     virtual ItemOutcome Process(const ItemRecord& item, RunContext& context) = 0;
     // After the last record; the set is the one the run expanded.
     virtual void Finish(const FileSet& /*set*/) {}

@@ -86,6 +86,7 @@ bool File::Open(const std::string& path, Mode mode) {
         case Mode::ReadWrite: flags |= O_RDWR; break;
         case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
         case Mode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+        case Mode::WriteInPlace: flags |= O_WRONLY | O_NOFOLLOW; break;
     }
     if (mode != Mode::Read && mode != Mode::CreateNew && IsReadOnlyFile(path)) return Fail(EACCES);
     // Non-blocking, so that a pipe in place of a file cannot hang the open;
@@ -226,6 +227,16 @@ std::int64_t File::Size() {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return Fail(errno), -1;
     return st.st_size;
+}
+
+bool File::Identity(std::uint64_t& device, std::uint64_t& inode, std::uint64_t& linkCount) {
+    if (fd_ < 0) return Fail(EBADF);
+    struct statx sx {};
+    if (::statx(fd_, "", AT_EMPTY_PATH, STATX_INO | STATX_NLINK, &sx) != 0) return Fail(errno);
+    device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    inode = sx.stx_ino;
+    linkCount = sx.stx_nlink;
+    return true;
 }
 
 bool File::Flush() {

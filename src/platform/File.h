@@ -15,6 +15,8 @@ public:
         ReadWrite,       // existing file, read and write, not truncated
         CreateTruncate,  // create or truncate, write only
         CreateNew,       // create, fail when it exists; write only
+        WriteInPlace,    // existing file, write only, not truncated; a
+                         // symbolic link is refused, never followed
     };
 
     File() = default;
@@ -59,6 +61,9 @@ public:
     bool SeekEnd();
     std::int64_t Position();
     std::int64_t Size();
+    // Device, inode and link count of the open file, in the form FindData
+    // gives them, so what was opened can be matched with what was looked up.
+    bool Identity(std::uint64_t& device, std::uint64_t& inode, std::uint64_t& linkCount);
     // Data to disk (fdatasync).
     bool Flush();
     // Sets the permission bits (fchmod); fails through fault point

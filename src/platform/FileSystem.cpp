@@ -36,6 +36,7 @@ void FillFromStatx(const struct statx& sx, const std::string& name, FindData& ou
     out.size = S_ISDIR(sx.stx_mode) ? 0 : sx.stx_size;
     out.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     out.inode = sx.stx_ino;
+    out.linkCount = sx.stx_nlink;
     out.isRegular = S_ISREG(sx.stx_mode);
 }
 
@@ -90,6 +91,14 @@ bool IsFolder(const std::string& path) {
 bool IsLink(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string ResolvedPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::string();
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
 }
 
 std::string LinkTargetPath(const std::string& path) {

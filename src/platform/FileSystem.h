@@ -18,6 +18,7 @@ struct FindData {
     std::uint64_t size = 0;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::uint64_t linkCount = 0;  // names the file has (hard links)
     bool isLink = false;  // the name itself is a symbolic link
     bool isRegular = false;  // what it describes is a regular file (not a folder,
                              // pipe, socket, device or dangling link)
@@ -46,6 +47,10 @@ FileStamp StampOf(const std::string& path);
 bool PathExists(const std::string& path);       // any kind, links followed
 bool IsFolder(const std::string& path);         // an existing directory
 bool IsLink(const std::string& path);           // the name is a symbolic link
+
+// The absolute path with every link, "." and ".." resolved (realpath);
+// empty when it cannot be resolved.
+std::string ResolvedPath(const std::string& path);
 
 // The file a write through `path` reaches: when `path` is a symbolic link
 // whose target exists, the target's full path; otherwise `path` itself.

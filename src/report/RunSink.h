@@ -20,6 +20,10 @@ public:
     virtual void SetCounter(const std::string& /*text*/) {}
     // Progress bar position, 0 to 100.
     virtual void SetPercent(int /*percent*/) {}
+    // One line about one file that the run passed over or treated with
+    // care, the run going on (a destination left alone, a file deleted
+    // without being erased).
+    virtual void Notice(const std::string& /*text*/) {}
 };
 
 // The three ends of a run.

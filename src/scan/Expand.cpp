@@ -17,6 +17,7 @@ public:
         : FolderWalk(entry.includeSubfolders != 0, options.followFolderLinks),
           entry_(entry),
           list_(list),
+          listed_(options.listed),
           entryLength_(NormalizedPath(entry.path).size()) {}
 
 protected:
@@ -34,6 +35,7 @@ protected:
         record_.path = path;
         record_.relativeStart = RelativeNameStart(path, entryLength_);
         const bool added = list_.Add(record_);
+        if (added && listed_ != nullptr) listed_->Add(data.device, data.inode);
         if (list_.IsCancelled() != 0) return Visit::EndFolder;
         return added ? Visit::Counted : Visit::Skipped;
     }
@@ -41,6 +43,7 @@ protected:
 private:
     const SetEntry& entry_;
     ItemList& list_;
+    FileIdentities* listed_;
     std::size_t entryLength_;
     ItemRecord record_;
 };
@@ -73,7 +76,6 @@ void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& opt
     if (!GetFindData(entry.path, data, true)) return;
 
     if ((data.attributes & ATTR_DIRECTORY) != 0) {
-        if (!options.followFolderLinks && IsLink(NormalizedPath(entry.path))) return;
         ScanFolder(entry, entry.path, list, options);
         return;
     }
@@ -90,7 +92,7 @@ void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& opt
     record.path = entry.path;
     const std::size_t slash = entry.path.rfind(kSeparator);
     record.relativeStart = slash == std::string::npos ? 0 : static_cast<std::uint32_t>(slash + 1);
-    list.Add(record);
+    if (list.Add(record) && options.listed != nullptr) options.listed->Add(data.device, data.inode);
 }
 
 void ExpandSet(const FileSet& set, ItemList& list, const ExpandOptions& options) {

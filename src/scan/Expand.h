@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/FileSet.h"
+#include "scan/FileIdentities.h"
 #include "scan/ItemList.h"
 
 namespace kivo {
@@ -11,7 +12,12 @@ namespace kivo {
 struct ExpandOptions {
     // Enter folders reached through symbolic links (with a cycle guard).
     // Copy, Zip and the Filter Builder follow them; Delete and Move do not.
+    // A folder entry that is itself a link is entered either way: the set
+    // names it, as a command line names the folders `find -H` follows.
     bool followFolderLinks = true;
+    // When set, receives the device and inode of every file listed (what a
+    // link leads to, for a link).
+    FileIdentities* listed = nullptr;
 };
 
 // Every entry in set order; stops after the entry during which the list
@@ -19,8 +25,7 @@ struct ExpandOptions {
 void ExpandSet(const FileSet& set, ItemList& list, const ExpandOptions& options = {});
 
 // A file entry is listed as it is (no filter); a folder entry is scanned.
-// An entry that cannot be reached is skipped silently. Without
-// followFolderLinks a folder entry that is itself a link is not entered.
+// An entry that cannot be reached is skipped silently.
 void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& options = {});
 
 // Lists the files under `folder` that the entry's filter takes, depth-first

@@ -254,6 +254,38 @@ TEST_F(DeleteTest, LinksAreRemovedAsLinksAndNeverFollowed) {
     EXPECT_TRUE(Exists(set));
 }
 
+// Between two passes someone puts another file in the item's place: a link
+// to a file outside the set, or a second name of one. The next pass must not
+// write through it.
+TEST_F(DeleteTest, AFileSwappedInDuringTheRunIsNeverWrittenThrough) {
+    enum class Swap { SymbolicLink, HardLink };
+    for (const Swap swap : {Swap::SymbolicLink, Swap::HardLink}) {
+        const std::string outside = dir / "outside.txt";
+        const std::string file = dir / "set/victim.bin";
+        WriteBytes(outside, 100, 'k');
+        WriteBytes(file, 100, 'x');
+        bool swapped = false;
+        sink.onPercent = [&](int) {
+            if (swapped) return;
+            swapped = true;
+            std::filesystem::remove(file);
+            if (swap == Swap::SymbolicLink) {
+                std::filesystem::create_symlink(outside, file);
+            } else {
+                std::filesystem::create_hard_link(outside, file);
+            }
+        };
+        const RunResult result = Run({file}, "2");
+        sink.onPercent = nullptr;
+        EXPECT_TRUE(swapped);
+        EXPECT_EQ(result.end, RunEnd::Failed);
+        EXPECT_EQ(result.errorText, ErrorText("Can not erase file", file));
+        EXPECT_EQ(ReadFile(outside), std::string(100, 'k'));
+        std::filesystem::remove_all(dir / "set");
+        std::filesystem::remove(outside);
+    }
+}
+
 TEST_F(DeleteTest, SpecialFilesAreRemovedWithoutBeingOpened) {
     const std::string fifo = dir / "set/pipe";
     WriteBytes(dir / "set/plain.bin", 100, 'p');

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ops/CopyHelpers.h"
+#include "ops/CopyIntoItself.h"
 #include "ops/MoveWorker.h"
 #include "ops/OpsTestSupport.h"
 #include "platform/Attributes.h"
@@ -124,6 +125,31 @@ TEST_F(MoveTest, LinksAreNeverFollowedOutOfTheSet) {
     EXPECT_EQ(ReadFile(out + "/set/own.txt"), "own");
     EXPECT_FALSE(Exists(dir / "set/filelink"));
     EXPECT_TRUE(Exists(dir / "set/linked"));
+}
+
+TEST_F(MoveTest, ADestinationInATreeTheSetScansIsRefusedWhereverItIsNamed) {
+    WriteFile(dir / "set/sub/a.txt", "a");
+    std::filesystem::create_directory_symlink(dir / "set/sub", dir / "link");
+    const auto set = MakeSet({dir / "set"});
+    const struct {
+        std::string destination;
+        bool inside;
+    } cases[] = {
+        {dir / "set", true},
+        {dir / "link/deeper", true},
+        {dir / "new/../set/deeper", true},  // ".." of a folder still to be made
+        {dir / "setX/deeper", false},
+        {dir / "set/../setX", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DestinationInsideSet(*set, c.destination), c.inside) << c.destination;
+
+    const std::string refused = dir / "new/../set/deeper";
+    const RunResult result = Run({dir / "set"}, kOverwriteAlways, 0, refused);
+    EXPECT_EQ(result.errorText, ErrorText("Can not copy a folder into itself", refused));
+    EXPECT_EQ(ReadFile(dir / "set/sub/a.txt"), "a");
+    EXPECT_FALSE(Exists(dir / "set/deeper"));
+    EXPECT_FALSE(Exists(dir / "new"));
 }
 
 }  // namespace

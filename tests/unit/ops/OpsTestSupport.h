@@ -34,7 +34,10 @@ public:
         if (onPercent) onPercent(percent);
     }
 
+    void Notice(const std::string& text) override { notices.push_back(text); }
+
     bool labelsShown = false;
+    std::vector<std::string> notices;
     std::vector<std::string> phases;
     std::vector<std::string> counters;
     std::vector<int> percents;
