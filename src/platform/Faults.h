@@ -16,6 +16,7 @@ enum class Call {
     SetAttributes,
     SetTimes,
     Close,
+    Random,
     kCount
 };
 

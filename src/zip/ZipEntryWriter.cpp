@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/FileSystem.h"
+#include "platform/Random.h"
 #include "zip/Crc32.h"
 #include "zip/DosDateTime.h"
 #include "zip/EntryNameFields.h"
@@ -117,7 +118,9 @@ int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& en
     prefix += name_;
     prefix += extra_;
     if (encrypt) {
-        crypto_.MakeHeader(password, passwordLength, crc);
+        unsigned char random[ZipCrypto::kRandomSize];
+        if (!FillRandom(random, sizeof random)) return 0;
+        crypto_.MakeHeader(password, passwordLength, crc, random);
         prefix.append(reinterpret_cast<const char*>(crypto_.Header()), ZipCrypto::kHeaderSize);
         compressedSize_ = ZipCrypto::kHeaderSize;
     }

@@ -192,6 +192,15 @@ TEST_F(WriterFailure, FileChangedBetweenThePasses) {
     }
 }
 
+TEST_F(WriterFailure, NoRandomBytesForAnEncryptionHeader) {
+    faults::Arm(faults::Call::Random, EIO, 1, 0);
+    EXPECT_EQ(Build(nullptr, "pw"), 0);
+    EXPECT_EQ(faults::FiredCount(), 1u);
+    ExpectOldArchiveUntouched();
+    EXPECT_EQ(Build(), 1);  // nothing random without a password
+    EXPECT_EQ(faults::FiredCount(), 1u);
+}
+
 TEST_F(WriterFailure, UnreadableItemListWritesNoEntry) {
     // The list's backing file is an anonymous temporary file, so it is the
     // only read without a path.

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Random.h"
 #include "scan/ItemList.h"
+#include "zip/ZipCrypto.h"
 #include "support/TempDir.h"
 
 namespace kivo::test {
@@ -167,6 +169,38 @@ inline std::string UnicodePathExtra(const std::string& name) {
         crc32(0L, reinterpret_cast<const Bytef*>(name.data()), static_cast<uInt>(name.size())));
     for (int i = 0; i < 4; ++i) field += static_cast<char>((crc >> (8 * i)) & 0xFF);
     return field + name;
+}
+
+// Gives 0, 1, 2, ... from the start of every request for random bytes, so
+// encrypted archives can be compared byte for byte, while in scope.
+struct FixedRandom {
+    FixedRandom() { SetRandomSourceForTesting(&Counting); }
+    ~FixedRandom() { SetRandomSourceForTesting(nullptr); }
+    FixedRandom(const FixedRandom&) = delete;
+    FixedRandom& operator=(const FixedRandom&) = delete;
+    static bool Counting(void* buffer, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i)
+            static_cast<unsigned char*>(buffer)[i] = static_cast<unsigned char>(i);
+        return true;
+    }
+};
+
+// An encrypted entry's data decrypted with `password`: the 12 header bytes,
+// then the deflated bytes.
+inline std::string Decrypted(const std::string& data, const std::string& password) {
+    zip::ZipCrypto crypto;
+    crypto.InitKeys(password.data(), password.size());
+    std::string plain = data;
+    crypto.DecryptBuffer(reinterpret_cast<unsigned char*>(plain.data()), plain.size());
+    return plain;
+}
+
+// The check bytes readers compare: header bytes 10 and 11 hold bits 16..31
+// of the CRC.
+inline bool CheckBytesMatch(const std::string& decrypted, std::uint32_t crc) {
+    return decrypted.size() >= 12 &&
+           static_cast<unsigned char>(decrypted[10]) == ((crc >> 16) & 0xFF) &&
+           static_cast<unsigned char>(decrypted[11]) == (crc >> 24);
 }
 
 // Raw inflate of a whole entry's data.
