@@ -350,3 +350,58 @@ TEST(DosDateTime, FieldsFromUtcCalendar) {
 
 }  // namespace
 }  // namespace kivo::zip
+
+namespace kivo::zip {
+namespace {
+
+TEST(WriterThreads, SameArchiveForOneTwoAndEightThreads) {
+    // Files across block boundaries (128 KiB) and around the dictionary
+    // size, many small ones, an empty one; with and without a password.
+    TempDir dir;
+    std::vector<std::string> names;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"big.txt", test::SampleText(3 * 131072 + 777)},
+        {"exact.txt", test::SampleText(2 * 131072, 4)},
+        {"noise.bin", test::NoiseBytes(131072 + 1)},
+        {"empty", ""},
+    };
+    for (const auto& [name, content] : files) {
+        WriteFile(dir / ("src/" + name), content);
+        names.push_back(name);
+    }
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "small/" + std::to_string(i) + ".txt";
+        WriteFile(dir / ("src/" + name), test::SampleText(100 + i * 37, i));
+        names.push_back(name);
+    }
+    test::FixedRandom fixed;
+    for (const std::string password : {"", "pw"}) {
+        SCOPED_TRACE(password);
+        std::string archives[3];
+        const unsigned threads[3] = {1, 2, 8};
+        for (int i = 0; i < 3; ++i) {
+            ItemList list;
+            test::AddItems(list, dir / "src", names);
+            const std::string out = dir / ("t" + std::to_string(threads[i]) + ".zip");
+            ASSERT_EQ(ZipArchiveWriter({}, threads[i])
+                          .Build(list, password.empty() ? nullptr : password.data(),
+                                 password.size(), out, nullptr),
+                      1);
+            archives[i] = ReadFile(out);
+        }
+        EXPECT_TRUE(archives[0] == archives[1]);
+        EXPECT_TRUE(archives[0] == archives[2]);
+        const auto parsed = ParseArchive(archives[0]);
+        ASSERT_EQ(parsed.locals.size(), names.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const auto& l = parsed.locals[i];
+            const std::string data =
+                password.empty() ? l.data : Decrypt(l.data, password, l.crc);
+            EXPECT_TRUE(test::Inflate(data) == files[i].second) << files[i].first;
+            EXPECT_EQ(l.crc, test::ZlibCrc(files[i].second));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kivo::zip
