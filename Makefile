@@ -1,10 +1,11 @@
 # Entry points: `make run` builds and starts Kivo, `make test` builds and runs
-# every test but those labelled slow, `make bench` runs the benchmarks.
+# every test but the slow ones, `make test-slow` runs those (archives of
+# gigabytes and tens of thousands of files), `make bench` runs the benchmarks.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEBUG_DIR := build/debug
 RELEASE_DIR := build/release
 
-.PHONY: deps test run bench build-release clean
+.PHONY: deps test test-slow run bench build-release clean
 
 deps:
 	bash scripts/install-deps
@@ -13,6 +14,11 @@ test: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON -DKIVO_WERROR=ON
 	cmake --build $(DEBUG_DIR) -j $(JOBS)
 	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS) -LE slow
+
+test-slow: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON -DKIVO_WERROR=ON
+	cmake --build $(DEBUG_DIR) -j $(JOBS)
+	cd $(DEBUG_DIR) && ctest --output-on-failure -L slow
 
 build-release: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKIVO_BENCH=ON

@@ -80,20 +80,30 @@ printf 'corpus: %d files, %.1f MB\n' "$files" "$mb"
 # Warm the page cache.
 cat $(find "$CORPUS" -type f) >/dev/null 2>&1 || find "$CORPUS" -type f -exec cat {} + >/dev/null
 
-# Best wall time and best CPU time (user + system) of N runs; PREP runs
-# before each. On a shared machine the CPU time is the steadier figure.
-measure() {
-  local runs="$1" prep="$2"; shift 2
-  local best_w="" best_c="" line w c
+# One run: wall time, CPU time (user + system) and peak RSS in KiB.
+run_once() {
+  local line
+  line=$( { /usr/bin/time -f '%e %U %S %M' "$@" >/dev/null; } 2>&1 | tail -1)
+  echo "$line" | awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}'
+}
+
+# Runs two commands in turn, N times each (alternating, so a change in the
+# machine's load hits both alike); PREP_A and PREP_B run before each run.
+# Prints best wall, best CPU and largest peak RSS of A, then of B.
+alternate() {
+  local runs="$1" prep_a="$2" prep_b="$3" cmd_a="$4" cmd_b="$5"
+  local wa="" ca="" ma=0 wb="" cb="" mb=0 w c m
   for _ in $(seq "$runs"); do
-    eval "$prep"
-    line=$( { /usr/bin/time -f '%e %U %S' "$@" >/dev/null; } 2>&1 | tail -1)
-    w=$(echo "$line" | awk '{print $1}')
-    c=$(echo "$line" | awk '{printf "%.2f", $2 + $3}')
-    if [ -z "$best_w" ] || [ "$(echo "$w < $best_w" | bc -l)" = 1 ]; then best_w="$w"; fi
-    if [ -z "$best_c" ] || [ "$(echo "$c < $best_c" | bc -l)" = 1 ]; then best_c="$c"; fi
+    eval "$prep_a"; read -r w c m < <(eval "run_once $cmd_a")
+    if [ -z "$wa" ] || [ "$(echo "$w < $wa" | bc -l)" = 1 ]; then wa="$w"; fi
+    if [ -z "$ca" ] || [ "$(echo "$c < $ca" | bc -l)" = 1 ]; then ca="$c"; fi
+    if [ "$m" -gt "$ma" ]; then ma="$m"; fi
+    eval "$prep_b"; read -r w c m < <(eval "run_once $cmd_b")
+    if [ -z "$wb" ] || [ "$(echo "$w < $wb" | bc -l)" = 1 ]; then wb="$w"; fi
+    if [ -z "$cb" ] || [ "$(echo "$c < $cb" | bc -l)" = 1 ]; then cb="$c"; fi
+    if [ "$m" -gt "$mb" ]; then mb="$m"; fi
   done
-  echo "$best_w $best_c"
+  echo "$wa $ca $ma $wb $cb $mb"
 }
 
 # Sum of the entries' compressed sizes (files only): the archive sizes also
@@ -108,10 +118,10 @@ KP="$BENCH_DIR/corpus-pw.zip"
 Z="$BENCH_DIR/infozip.zip"
 ZP="$BENCH_DIR/infozip-pw.zip"
 # zip -r adds to an existing archive, so every run starts without one.
-read -r t_k c_k < <(measure "$RUNS" "rm -f '$K'" "$BIN" zip-corpus "$K")
-read -r t_z c_z < <(measure "$RUNS" "rm -f '$Z'" zip -r -q -6 "$Z" zip-corpus)
-read -r t_kp c_kp < <(measure "$RUNS" "rm -f '$KP'" "$BIN" zip-corpus "$KP" "$PASSWORD")
-read -r t_zp c_zp < <(measure "$RUNS" "rm -f '$ZP'" zip -r -q -6 -P "$PASSWORD" "$ZP" zip-corpus)
+read -r t_k c_k m_k t_z c_z m_z < <(alternate "$RUNS" "rm -f '$K'" "rm -f '$Z'" \
+  "'$BIN' zip-corpus '$K'" "zip -r -q -6 '$Z' zip-corpus")
+read -r t_kp c_kp m_kp t_zp c_zp m_zp < <(alternate "$RUNS" "rm -f '$KP'" "rm -f '$ZP'" \
+  "'$BIN' zip-corpus '$KP' '$PASSWORD'" "zip -r -q -6 -P '$PASSWORD' '$ZP' zip-corpus")
 load=$(cut -d' ' -f1 /proc/loadavg)
 
 s_k=$(stat -c %s "$K"); s_z=$(stat -c %s "$Z")
@@ -125,22 +135,22 @@ r_d=$(echo "$d_k / $d_z" | bc -l); r_dp=$(echo "$d_kp / $d_zp" | bc -l)
 # Both archives must hold the corpus intact.
 unzip -tq "$K" >/dev/null && unzip -tq -P "$PASSWORD" "$KP" >/dev/null
 
-printf 'plain:    wall kivo %ss zip %ss (%.3f, goal <= 1.15); cpu kivo %ss zip %ss (%.3f)\n' \
-  "$t_k" "$t_z" "$r_t" "$c_k" "$c_z" "$r_c"
+printf 'plain:    wall kivo %ss zip %ss (%.3f, goal <= 0.55); cpu kivo %ss zip %ss (%.3f); peak kivo %s KiB zip %s KiB\n' \
+  "$t_k" "$t_z" "$r_t" "$c_k" "$c_z" "$r_c" "$m_k" "$m_z"
 printf '          size kivo %s zip %s (%.4f, goal within 1%%); entry data %s / %s (%.5f)\n' \
   "$s_k" "$s_z" "$r_s" "$d_k" "$d_z" "$r_d"
-printf 'password: wall kivo %ss zip %ss (%.3f, goal <= 1.15); cpu kivo %ss zip %ss (%.3f)\n' \
-  "$t_kp" "$t_zp" "$r_tp" "$c_kp" "$c_zp" "$r_cp"
+printf 'password: wall kivo %ss zip %ss (%.3f, goal <= 0.55); cpu kivo %ss zip %ss (%.3f); peak kivo %s KiB zip %s KiB\n' \
+  "$t_kp" "$t_zp" "$r_tp" "$c_kp" "$c_zp" "$r_cp" "$m_kp" "$m_zp"
 printf '          size kivo %s zip %s (%.4f, goal within 1%%); entry data %s / %s (%.5f)\n' \
   "$s_kp" "$s_zp" "$r_sp" "$d_kp" "$d_zp" "$r_dp"
 
 record "Zip creation (bench/zip.sh)" <<EOT
-Corpus: $files files, $(printf '%.1f' "$mb") MB (source from /usr/include, man pages and docs as text, binaries from /usr/lib and /usr/bin, already-compressed .gz/.xz/.png files); page cache warm, best of $RUNS; load average $load at the end. Kivo: bench_zip (expansion and archive writer); Info-ZIP: zip -r -q -6.
+Corpus: $files files, $(printf '%.1f' "$mb") MB (source from /usr/include, man pages and docs as text, binaries from /usr/lib and /usr/bin, already-compressed .gz/.xz/.png files); page cache warm, Kivo and zip alternating, best of $RUNS; load average $load at the end. Kivo: bench_zip (expansion and archive writer, deflate on $(nproc) threads); Info-ZIP: zip -r -q -6.
 
-| Run | Wall: Kivo / zip | Ratio (goal <= 1.15) | CPU: Kivo / zip | Ratio |
-|---|---|---|---|---|
-| No password | ${t_k} s / ${t_z} s | $(printf '%.3f' "$r_t") | ${c_k} s / ${c_z} s | $(printf '%.3f' "$r_c") |
-| Password (-P) | ${t_kp} s / ${t_zp} s | $(printf '%.3f' "$r_tp") | ${c_kp} s / ${c_zp} s | $(printf '%.3f' "$r_cp") |
+| Run | Wall: Kivo / zip | Ratio (goal <= 0.55) | CPU: Kivo / zip | Ratio | Peak RSS: Kivo / zip |
+|---|---|---|---|---|---|
+| No password | ${t_k} s / ${t_z} s | $(printf '%.3f' "$r_t") | ${c_k} s / ${c_z} s | $(printf '%.3f' "$r_c") | ${m_k} KiB / ${m_z} KiB |
+| Password (-P) | ${t_kp} s / ${t_zp} s | $(printf '%.3f' "$r_tp") | ${c_kp} s / ${c_zp} s | $(printf '%.3f' "$r_cp") | ${m_kp} KiB / ${m_zp} KiB |
 
 | Run | Archive: Kivo / zip | Ratio (goal within 1%) | Entry data: Kivo / zip | Ratio |
 |---|---|---|---|---|

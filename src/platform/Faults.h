@@ -17,6 +17,7 @@ enum class Call {
     SetTimes,
     Close,
     Lock,
+    Random,
     kCount
 };
 

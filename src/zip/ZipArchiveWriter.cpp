@@ -1,10 +1,13 @@
 #include "zip/ZipArchiveWriter.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <new>
 #include <vector>
 
 #include "platform/Attributes.h"
+#include "platform/Cpu.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -18,14 +21,9 @@ namespace {
 constexpr std::uint16_t kVersion = 11;
 // The central directory is gathered into blocks of this size before writing.
 constexpr std::size_t kDirectoryBlock = 65536;
-
-// What the central directory needs of an entry once it is written.
-struct CentralRecord {
-    unsigned char localHeader[kLocalFileHeaderLen];
-    std::string name;
-    std::string extra;
-    std::uint64_t offset;
-};
+// Deflate never runs on more threads than this, however many processors
+// there are: beyond it, reading and writing in order is the limit.
+constexpr unsigned kMaxThreads = 8;
 
 std::string FolderOf(const std::string& path) {
     const std::string folder = ParentFolder(path);
@@ -88,52 +86,105 @@ private:
     File file_;
 };
 
-void AppendCentralHeader(std::vector<unsigned char>& out, const CentralRecord& entry) {
-    const unsigned char* local = entry.localHeader;
+// The central header of one entry. Sizes and offset that do not fit their
+// 32-bit fields go into a Zip64 field, only those, in the order the format
+// gives (uncompressed size, compressed size, offset).
+void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& entry,
+                         const ZipLimits& limits) {
+    const bool bigSize = entry.size > limits.maxField32;
+    const bool bigCompressed = entry.compressedSize > limits.maxField32;
+    const bool bigOffset = entry.offset > limits.maxField32;
+    unsigned char zip64[4 + 3 * 8] = {};
+    std::size_t zip64Len = 0;
+    if (bigSize || bigCompressed || bigOffset) {
+        zip64Len = 4;
+        for (const auto& [big, value] : {std::pair{bigSize, entry.size},
+                                         std::pair{bigCompressed, entry.compressedSize},
+                                         std::pair{bigOffset, entry.offset}}) {
+            if (!big) continue;
+            PutU64(zip64 + zip64Len, value);
+            zip64Len += 8;
+        }
+        PutU16(zip64 + 0, kZip64ExtraId);
+        PutU16(zip64 + 2, static_cast<std::uint16_t>(zip64Len - 4));
+    }
+    const std::uint16_t version = zip64Len != 0 || entry.zip64Local ? kVersionZip64 : kVersion;
+    auto field32 = [](bool big, std::uint64_t value) {
+        return big ? kZip64Marker32 : static_cast<std::uint32_t>(value);
+    };
+
     unsigned char header[kCentralDirectoryHeaderLen] = {};
     PutU32(header + 0, kCentralDirectorySignature);
-    PutU16(header + 4, kVersion);
-    PutU16(header + 6, kVersion);
-    std::memcpy(header + 8, local + 6, 2);    // flags
-    std::memcpy(header + 10, local + 8, 2);   // method
-    std::memcpy(header + 12, local + 10, 2);  // time
-    std::memcpy(header + 14, local + 12, 2);  // date
-    std::memcpy(header + 16, local + 14, 4);  // CRC-32
-    std::memcpy(header + 20, local + 18, 4);  // compressed size
-    std::memcpy(header + 24, local + 22, 4);  // uncompressed size
-    std::memcpy(header + 28, local + 26, 2);  // name length
-    std::memcpy(header + 30, local + 28, 2);  // extra length
+    PutU16(header + 4, version);
+    PutU16(header + 6, version);
+    PutU16(header + 8, entry.flags);
+    PutU16(header + 10, kMethodDeflated);
+    PutU16(header + 12, entry.time);
+    PutU16(header + 14, entry.date);
+    PutU32(header + 16, entry.crc);
+    PutU32(header + 20, field32(bigCompressed, entry.compressedSize));
+    PutU32(header + 24, field32(bigSize, entry.size));
+    PutU16(header + 28, static_cast<std::uint16_t>(entry.name.size()));
+    PutU16(header + 30, static_cast<std::uint16_t>(zip64Len + entry.extra.size()));
     // comment length, disk, internal and external attributes: 0
-    PutU32(header + 42, static_cast<std::uint32_t>(entry.offset));
+    PutU32(header + 42, field32(bigOffset, entry.offset));
     out.insert(out.end(), header, header + sizeof header);
     out.insert(out.end(), entry.name.begin(), entry.name.end());
+    out.insert(out.end(), zip64, zip64 + zip64Len);
     out.insert(out.end(), entry.extra.begin(), entry.extra.end());
 }
 
-bool WriteDirectory(File& archive, const std::vector<CentralRecord>& entries,
-                    const ZipLimits& limits) {
-    const std::int64_t start = archive.Position();
-    if (start < 0 || static_cast<std::uint64_t>(start) > limits.maxField32) return false;
+// The Zip64 end record and its locator, for archives whose entry count or
+// directory position the classic end record cannot hold.
+void AppendZip64End(std::vector<unsigned char>& out, std::uint64_t count, std::uint64_t size,
+                    std::uint64_t offset) {
+    unsigned char record[kZip64EndOfCentralDirLen + kZip64EndOfCentralDirLocatorLen] = {};
+    PutU32(record + 0, kZip64EndOfCentralDirSignature);
+    PutU64(record + 4, kZip64EndOfCentralDirRecordSize);
+    PutU16(record + 12, kVersionZip64);  // version made by
+    PutU16(record + 14, kVersionZip64);  // version needed
+    // number of this disk, disk where the directory starts: 0
+    PutU64(record + 24, count);  // entries on this disk
+    PutU64(record + 32, count);  // total entries
+    PutU64(record + 40, size);
+    PutU64(record + 48, offset);
+    unsigned char* locator = record + kZip64EndOfCentralDirLen;
+    PutU32(locator + 0, kZip64EndOfCentralDirLocatorSignature);
+    // disk with the Zip64 end record: 0
+    PutU64(locator + 8, offset + size);  // where the Zip64 end record starts
+    PutU32(locator + 16, 1);             // total number of disks
+    out.insert(out.end(), record, record + sizeof record);
+}
 
+bool WriteDirectory(File& archive, std::uint64_t start, const std::vector<EntryRecord>& entries,
+                    const ZipLimits& limits) {
     std::vector<unsigned char> block;
     block.reserve(kDirectoryBlock + kCentralDirectoryHeaderLen + 2 * 0xFFFF);
     std::uint64_t directorySize = 0;
-    for (const CentralRecord& entry : entries) {
-        AppendCentralHeader(block, entry);
-        directorySize += kCentralDirectoryHeaderLen + entry.name.size() + entry.extra.size();
+    for (const EntryRecord& entry : entries) {
+        const std::size_t before = block.size();
+        AppendCentralHeader(block, entry, limits);
+        directorySize += block.size() - before;
         if (block.size() >= kDirectoryBlock) {
             if (!archive.Write(block.data(), block.size())) return false;
             block.clear();
         }
     }
-    if (directorySize > limits.maxField32) return false;
 
+    const std::uint64_t count = entries.size();
+    const bool manyEntries = count > limits.maxEntries;
+    const bool bigSize = directorySize > limits.maxField32;
+    const bool bigOffset = start > limits.maxField32;
+    if (manyEntries || bigSize || bigOffset || start + directorySize > limits.maxField32) {
+        AppendZip64End(block, count, directorySize, start);
+    }
+    const std::uint16_t count16 = manyEntries ? kZip64Marker16 : static_cast<std::uint16_t>(count);
     unsigned char end[kEndOfCentralDirLen] = {};
     PutU32(end + 0, kEndOfCentralDirSignature);
-    PutU16(end + 8, static_cast<std::uint16_t>(entries.size()));
-    PutU16(end + 10, static_cast<std::uint16_t>(entries.size()));
-    PutU32(end + 12, static_cast<std::uint32_t>(directorySize));
-    PutU32(end + 16, static_cast<std::uint32_t>(start));
+    PutU16(end + 8, count16);
+    PutU16(end + 10, count16);
+    PutU32(end + 12, bigSize ? kZip64Marker32 : static_cast<std::uint32_t>(directorySize));
+    PutU32(end + 16, bigOffset ? kZip64Marker32 : static_cast<std::uint32_t>(start));
     block.insert(block.end(), end, end + sizeof end);
     return archive.Write(block.data(), block.size());
 }
@@ -150,11 +201,15 @@ std::string EntryNameOf(const ItemRecord& item) {
     return name;
 }
 
+unsigned ZipArchiveWriter::DeflateThreads() const {
+    if (threads_ != 0) return threads_;
+    return std::min(UsableCpuCount(), kMaxThreads);
+}
+
 int ZipArchiveWriter::Build(ItemList& items, const char* password, std::size_t passwordLength,
                             const std::string& archivePath, ZipProgress* progress) {
     if (password == nullptr) passwordLength = 0;
     const std::uint64_t count = items.Count();
-    if (count > limits_.maxEntries) return 0;
 
     // The archive replaces what the path reaches: through a link, the
     // link's target. A read-only file or a folder there cannot be replaced.
@@ -172,31 +227,17 @@ int ZipArchiveWriter::Build(ItemList& items, const char* password, std::size_t p
     ZipProgress& sink = progress != nullptr ? *progress : ownProgress;
     sink.SetTotal(items.TotalSize() * 2);
 
-    std::vector<CentralRecord> entries;
-    try {
-        entries.reserve(count);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-
-    ZipEntryWriter writer(limits_);
+    // Stops its threads before the temporary archive is removed.
+    ZipEntryWriter writer(archive.file(), password, passwordLength, sink, limits_,
+                          DeflateThreads());
     ItemRecord item;
     for (std::uint64_t i = 0; i < count; ++i) {
         // An unreadable list would leave files out of a "complete" archive.
         if (!items.ReadNext(item)) return 0;
-        const std::string name = EntryNameOf(item);
-        if (!writer.AddFile(item.path, name, password, passwordLength, archive.file(), &sink) ||
-            !writer.Succeeded()) {
-            return 0;
-        }
-        CentralRecord& entry = entries.emplace_back();
-        std::memcpy(entry.localHeader, writer.LocalHeader(), kLocalFileHeaderLen);
-        entry.name = writer.Name();
-        entry.extra = writer.Extra();
-        entry.offset = writer.HeaderPosition();
+        if (!writer.AddFile(item.path, EntryNameOf(item))) return 0;
     }
-
-    if (!WriteDirectory(archive.file(), entries, limits_)) return 0;
+    if (!writer.Finish()) return 0;
+    if (!WriteDirectory(archive.file(), writer.Position(), writer.Entries(), limits_)) return 0;
     return archive.Commit() ? 1 : 0;
 }
 

@@ -14,7 +14,10 @@ namespace kivo::zip {
 
 class ZipArchiveWriter {
 public:
-    explicit ZipArchiveWriter(ZipLimits limits = {}) : limits_(limits) {}
+    // `threads` 0 deflates on as many threads as this process may use (at
+    // most 8); tests set a count to show the archive does not depend on it.
+    explicit ZipArchiveWriter(ZipLimits limits = {}, unsigned threads = 0)
+        : limits_(limits), threads_(threads) {}
 
     // Returns nonzero on success. A null password or a length of 0 means no
     // encryption; `progress` may be null.
@@ -22,7 +25,10 @@ public:
               const std::string& archivePath, ZipProgress* progress);
 
 private:
+    unsigned DeflateThreads() const;
+
     ZipLimits limits_;
+    unsigned threads_;
 };
 
 // The archive name of an item: its relative name without leading '/'.

@@ -25,10 +25,11 @@ unsigned char ZipCrypto::DecryptByte() const {
     return static_cast<unsigned char>((t * (t ^ 1)) >> 8);
 }
 
-void ZipCrypto::MakeHeader(const char* password, std::size_t length, std::uint32_t crc) {
+void ZipCrypto::MakeHeader(const char* password, std::size_t length, std::uint32_t crc,
+                           const unsigned char (&random)[kRandomSize]) {
     if (password == nullptr || length == 0) return;
     InitKeys(password, length);
-    for (unsigned i = 0; i < 10; ++i) header_[i] = static_cast<unsigned char>(i);
+    std::memcpy(header_, random, kRandomSize);
     header_[10] = static_cast<unsigned char>(crc >> 16);
     header_[11] = static_cast<unsigned char>(crc >> 24);
     EncryptBuffer(header_, kHeaderSize);

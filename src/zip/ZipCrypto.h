@@ -17,11 +17,15 @@ public:
     // The next keystream byte (does not advance the keys).
     unsigned char DecryptByte() const;
 
+    static constexpr std::size_t kRandomSize = 10;
+
     // Builds the encrypted 12-byte header of an entry whose data has `crc`:
-    // bytes 0..9 are 0..9 and bytes 10, 11 carry bits 16..31 of the CRC, so
-    // the same file and password always give the same archive bytes. Does
-    // nothing without a password. Read the result with Header().
-    void MakeHeader(const char* password, std::size_t length, std::uint32_t crc);
+    // bytes 0..9 are the caller's random bytes, so that no header byte but
+    // the two check bytes is known to an attacker, and bytes 10, 11 carry
+    // bits 16..31 of the CRC, which readers check. Does nothing without a
+    // password. Read the result with Header().
+    void MakeHeader(const char* password, std::size_t length, std::uint32_t crc,
+                    const unsigned char (&random)[kRandomSize]);
     const unsigned char* Header() const { return header_; }
 
     void EncryptBuffer(unsigned char* bytes, std::size_t count);

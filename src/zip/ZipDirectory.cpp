@@ -152,12 +152,12 @@ bool FindPrefix(File& archive, const CentralDirectoryInfo& info, std::uint64_t& 
 // the locator lies before the buffer, and is read from the archive.
 bool HasLocatorBefore(File& archive, const unsigned char* buffer, std::uint64_t start,
                       std::size_t position) {
-    if (position >= kZip64EndLocatorLen)
-        return GetU32(buffer + position - kZip64EndLocatorLen) == kZip64EndLocatorSignature;
-    if (start + position < kZip64EndLocatorLen) return false;
+    if (position >= kZip64EndOfCentralDirLocatorLen)
+        return GetU32(buffer + position - kZip64EndOfCentralDirLocatorLen) == kZip64EndOfCentralDirLocatorSignature;
+    if (start + position < kZip64EndOfCentralDirLocatorLen) return false;
     unsigned char signature[4];
-    return ReadAt(archive, start + position - kZip64EndLocatorLen, signature, sizeof signature) &&
-           GetU32(signature) == kZip64EndLocatorSignature;
+    return ReadAt(archive, start + position - kZip64EndOfCentralDirLocatorLen, signature, sizeof signature) &&
+           GetU32(signature) == kZip64EndOfCentralDirLocatorSignature;
 }
 
 }  // namespace
@@ -200,8 +200,8 @@ bool ReadCentralDirectoryInfo(File& archive, const EndRecord& end, CentralDirect
         out.zip64 = false;
         return end.entriesOnDisk == end.totalEntries;
     }
-    unsigned char locator[kZip64EndLocatorLen];
-    const std::uint64_t locatorPosition = end.position - kZip64EndLocatorLen;
+    unsigned char locator[kZip64EndOfCentralDirLocatorLen];
+    const std::uint64_t locatorPosition = end.position - kZip64EndOfCentralDirLocatorLen;
     if (!ReadAt(archive, locatorPosition, locator, sizeof locator)) return false;
     // One disk only: the record on disk 0, and at most one disk in all.
     if (GetU32(locator + 4) != 0 || GetU32(locator + 16) > 1) return false;

@@ -2,10 +2,12 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "platform/FileSystem.h"
+#include "platform/Random.h"
 #include "zip/Crc32.h"
 #include "zip/DosDateTime.h"
 #include "zip/EntryNameFields.h"
@@ -15,195 +17,285 @@ namespace kivo::zip {
 namespace {
 
 constexpr std::uint16_t kVersion = 11;
-constexpr int kMemLevel = 8;
-constexpr int kRawDeflateWindowBits = -15;
+// Id, data size, uncompressed and compressed size.
+constexpr std::size_t kLocalZip64ExtraLen = 20;
 
 }  // namespace
 
-struct ZipEntryWriter::Deflater {
-    z_stream stream{};
-    bool started = false;
-
-    ~Deflater() {
-        if (started) deflateEnd(&stream);
-    }
-    // The stream is set up once and reset per entry: the output is the same
-    // as with a fresh stream, without reallocating zlib's tables each file.
-    bool Restart() {
-        if (started) return deflateReset(&stream) == Z_OK;
-        stream = z_stream{};
-        started = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kRawDeflateWindowBits,
-                               kMemLevel, Z_DEFAULT_STRATEGY) == Z_OK;
-        return started;
-    }
+// One step of the in-order output: an entry's headers, one of its blocks,
+// or its end (the local header rewritten with the final sizes).
+struct ZipEntryWriter::Unit {
+    enum class Kind { Prefix, Block, End } kind = Kind::Prefix;
+    std::size_t entry = 0;
+    // Prefix: local header, name and extra fields. End: the part of the
+    // local header that is rewritten (the fixed header, and with Zip64 the
+    // name and the Zip64 field).
+    std::string bytes;
+    unsigned char random[ZipCrypto::kRandomSize] = {};
+    std::unique_ptr<DeflateJob> job;
 };
 
-ZipEntryWriter::ZipEntryWriter(ZipLimits limits) : limits_(limits) {}
+ZipEntryWriter::ZipEntryWriter(File& archive, const char* password, std::size_t passwordLength,
+                               ZipProgress& progress, ZipLimits limits, unsigned threads)
+    : archive_(archive),
+      password_(password),
+      passwordLength_(password != nullptr ? passwordLength : 0),
+      encrypt_(password != nullptr && passwordLength != 0),
+      progress_(progress),
+      limits_(limits),
+      workers_(threads) {}
 
 ZipEntryWriter::~ZipEntryWriter() = default;
 
-std::uint64_t ZipEntryWriter::TotalSize() const {
-    if (!success_) return 0;
-    return kLocalFileHeaderLen + name_.size() + extra_.size() + compressedSize_;
+// A deflate stream kept only to ask zlib for its bound with the settings
+// the blocks are deflated with.
+struct ZipEntryWriter::BoundProbe {
+    z_stream stream{};
+    bool started = false;
+    BoundProbe() {
+        started = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8,
+                               Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~BoundProbe() {
+        if (started) deflateEnd(&stream);
+    }
+};
+
+bool ZipEntryWriter::NeedsLocalZip64(std::uint64_t size) {
+    // The local header is written before the compressed size is known, so
+    // it must allow for the worst deflate can do, and for the encryption
+    // header.
+    if (!probe_) probe_.reset(new (std::nothrow) BoundProbe);
+    if (!probe_ || !probe_->started) return true;
+    const std::uint64_t bound = deflateBound(&probe_->stream, static_cast<uLong>(size));
+    return bound + ZipCrypto::kHeaderSize > limits_.maxField32;
 }
 
-void ZipEntryWriter::Reset() {
-    std::memset(header_, 0, sizeof header_);
-    name_.clear();
-    extra_.clear();
-    headerPosition_ = 0;
-    compressedSize_ = 0;
-    sinceFlush_ = 0;
-    success_ = false;
-}
-
-bool ZipEntryWriter::EnsureResources() {
-    if (!deflater_) deflater_.reset(new (std::nothrow) Deflater);
+int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& entryName) {
+    if (!workers_.Ready()) return 0;
     if (!input_) input_.reset(new (std::nothrow) unsigned char[kInputSize]);
-    if (!output_) output_.reset(new (std::nothrow) unsigned char[kOutputSize]);
-    return deflater_ && input_ && output_ && deflater_->Restart();
-}
-
-int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& entryName,
-                            const char* password, std::size_t passwordLength, File& archive,
-                            ZipProgress* progress) {
-    Reset();
-    ZipProgress ownProgress;
-    ZipProgress& sink = progress != nullptr ? *progress : ownProgress;
-    const bool encrypt = password != nullptr && passwordLength != 0;
-
+    if (!input_) return 0;
     if (entryName.empty() || entryName.size() > 0xFFFF) return 0;
     const std::string extra = EntryExtraField(entryName);
-    if (extra.size() > 0xFFFF) return 0;
-    if (!EnsureResources()) return 0;
+    if (extra.size() + kLocalZip64ExtraLen > 0xFFFF) return 0;
 
     File source;
     if (!source.Open(sourcePath, File::Mode::Read)) return 0;
-    const std::int64_t position = archive.Position();
-    if (position < 0) return 0;
-    headerPosition_ = static_cast<std::uint64_t>(position);
-    if (headerPosition_ > limits_.maxField32) return 0;
-    // A file too large for the 32-bit size fields is refused before it is
-    // read twice for nothing.
-    const std::int64_t statedSize = source.Size();
-    if (statedSize < 0 || static_cast<std::uint64_t>(statedSize) > limits_.maxField32) return 0;
-
     FindData info;
     const FileTime lastWrite = GetFindData(sourcePath, info) ? info.lastWriteTime : 0;
     const DosDateTime dos = ToDosDateTime(lastWrite);
-    name_ = entryName;
-    extra_ = extra;
 
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
-    if (!FirstPass(source, sink, crc, size)) return 0;
+    if (!FirstPass(source, crc, size)) return 0;
 
-    PutU32(header_ + 0, kLocalFileHeaderSignature);
-    PutU16(header_ + 4, kVersion);
-    PutU16(header_ + 6, EntryFlags(name_, encrypt));
-    PutU16(header_ + 8, kMethodDeflated);
-    PutU16(header_ + 10, dos.time);
-    PutU16(header_ + 12, dos.date);
-    PutU32(header_ + 14, crc);
-    PutU32(header_ + 18, 0);
+    EntryRecord record;
+    record.name = entryName;
+    record.extra = extra;
+    record.flags = EntryFlags(entryName, encrypt_);
+    record.time = dos.time;
+    record.date = dos.date;
+    record.crc = crc;
+    record.size = size;
+    record.zip64Local = NeedsLocalZip64(size);
+    try {
+        entries_.push_back(record);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    const std::size_t index = entries_.size() - 1;
+
+    unsigned char header[kLocalFileHeaderLen] = {};
+    PutU32(header + 0, kLocalFileHeaderSignature);
+    PutU16(header + 4, record.zip64Local ? kVersionZip64 : kVersion);
+    PutU16(header + 6, record.flags);
+    PutU16(header + 8, kMethodDeflated);
+    PutU16(header + 10, record.time);
+    PutU16(header + 12, record.date);
+    PutU32(header + 14, crc);
     // The size actually read, which the CRC covers, not the size stated
     // before reading: the two fields must describe the same bytes.
-    PutU32(header_ + 22, static_cast<std::uint32_t>(size));
-    PutU16(header_ + 26, static_cast<std::uint16_t>(name_.size()));
-    PutU16(header_ + 28, static_cast<std::uint16_t>(extra_.size()));
+    PutU32(header + 18, record.zip64Local ? kZip64Marker32 : 0);
+    PutU32(header + 22, record.zip64Local ? kZip64Marker32 : static_cast<std::uint32_t>(size));
+    PutU16(header + 26, static_cast<std::uint16_t>(entryName.size()));
+    PutU16(header + 28, static_cast<std::uint16_t>(
+                            extra.size() + (record.zip64Local ? kLocalZip64ExtraLen : 0)));
 
-    // Header, name, extra field and encryption header go out in one write.
-    std::string prefix(reinterpret_cast<const char*>(header_), sizeof header_);
-    prefix += name_;
-    prefix += extra_;
-    if (encrypt) {
-        crypto_.MakeHeader(password, passwordLength, crc);
-        prefix.append(reinterpret_cast<const char*>(crypto_.Header()), ZipCrypto::kHeaderSize);
-        compressedSize_ = ZipCrypto::kHeaderSize;
+    auto prefix = std::make_unique<Unit>();
+    auto end = std::make_unique<Unit>();
+    prefix->kind = Unit::Kind::Prefix;
+    end->kind = Unit::Kind::End;
+    prefix->entry = end->entry = index;
+    std::string& head = end->bytes;
+    head.assign(reinterpret_cast<const char*>(header), sizeof header);
+    if (record.zip64Local) {
+        head += entryName;
+        unsigned char field[kLocalZip64ExtraLen] = {};
+        PutU16(field + 0, kZip64ExtraId);
+        PutU16(field + 2, static_cast<std::uint16_t>(kLocalZip64ExtraLen - 4));
+        PutU64(field + 4, size);
+        PutU64(field + 12, 0);  // compressed size, known at the end
+        head.append(reinterpret_cast<const char*>(field), sizeof field);
+        prefix->bytes = head + extra;
+    } else {
+        prefix->bytes = head + entryName + extra;
     }
-    if (!archive.Write(prefix.data(), prefix.size())) return 0;
+    if (encrypt_ && !FillRandom(prefix->random, sizeof prefix->random)) return 0;
+    units_.push_back(std::move(prefix));
 
-    if (!SecondPass(source, archive, sink, encrypt, crc, size)) return 0;
-
-    PutU32(header_ + 18, static_cast<std::uint32_t>(compressedSize_));
-    success_ = archive.WriteAt(headerPosition_, header_, sizeof header_);
-    return success_ ? 1 : 0;
+    // Second pass: the file again, in blocks whose boundaries depend only
+    // on the size read in the first.
+    if (!source.Seek(0)) return 0;
+    const std::uint64_t blocks = size == 0 ? 1 : (size + kDeflateBlockSize - 1) / kDeflateBlockSize;
+    tail_.clear();
+    for (std::uint64_t i = 0; i < blocks; ++i) {
+        const bool last = i + 1 == blocks;
+        const std::size_t want =
+            last ? static_cast<std::size_t>(size - i * kDeflateBlockSize) : kDeflateBlockSize;
+        auto unit = std::make_unique<Unit>();
+        unit->kind = Unit::Kind::Block;
+        unit->entry = index;
+        unit->job = std::make_unique<DeflateJob>();
+        if (!ReadBlock(source, *unit->job, want, last)) return 0;
+        bytesInFlight_ += unit->job->Footprint();
+        workers_.Submit(*unit->job);
+        units_.push_back(std::move(unit));
+        if (!Pump(false)) return 0;
+    }
+    units_.push_back(std::move(end));
+    return Pump(false) ? 1 : 0;
 }
 
-bool ZipEntryWriter::FirstPass(File& source, ZipProgress& progress, std::uint32_t& crc,
-                               std::uint64_t& size) {
+bool ZipEntryWriter::FirstPass(File& source, std::uint32_t& crc, std::uint64_t& size) {
     Crc32 accumulator;
     for (;;) {
         const std::int64_t n = source.Read(input_.get(), kInputSize);
         if (n < 0) return false;
-        progress.AddDone(static_cast<std::uint32_t>(n));
-        if (progress.IsCancelled() != 0) return false;
+        progress_.AddDone(static_cast<std::uint64_t>(n));
+        if (progress_.IsCancelled() != 0) return false;
         if (n == 0) break;
         accumulator.Update(input_.get(), static_cast<std::size_t>(n));
         size += static_cast<std::uint64_t>(n);
-        // The file grew past what the size fields can hold after it was opened.
-        if (size > limits_.maxField32) return false;
     }
     crc = accumulator.Value();
     return true;
 }
 
-bool ZipEntryWriter::WriteCompressed(File& archive, std::size_t count, bool encrypt) {
-    if (count == 0) return true;
-    if (encrypt) crypto_.EncryptBuffer(output_.get(), count);
-    if (!archive.Write(output_.get(), count)) return false;
-    compressedSize_ += count;
-    if (compressedSize_ > limits_.maxField32) return false;
-    sinceFlush_ += count;
+bool ZipEntryWriter::ReadBlock(File& source, DeflateJob& job, std::size_t want, bool last) {
+    try {
+        job.input.resize(tail_.size() + want);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!tail_.empty()) std::memcpy(job.input.data(), tail_.data(), tail_.size());
+    job.dictionarySize = tail_.size();
+    job.last = last;
+    unsigned char* data = job.input.data() + job.dictionarySize;
+    std::size_t have = 0;
+    // Read in the same steps as the first pass, so cancellation is seen as
+    // often; a file that ends early or grew since the first pass fails.
+    while (have < want || last) {
+        const std::size_t ask = have < want ? std::min(kInputSize, want - have) : kInputSize;
+        unsigned char* into = have < want ? data + have : input_.get();
+        const std::int64_t n = source.Read(into, ask);
+        if (n < 0) return false;
+        progress_.AddDone(static_cast<std::uint64_t>(n));
+        if (progress_.IsCancelled() != 0) return false;
+        if (have == want) {
+            if (n != 0) return false;  // grown
+            break;
+        }
+        if (n == 0) return false;  // shortened
+        have += static_cast<std::size_t>(n);
+    }
+    if (!last) tail_.assign(data + want - kDeflateDictionarySize, data + want);
+    return true;
+}
+
+bool ZipEntryWriter::Pump(bool all) {
+    while (!units_.empty()) {
+        Unit& front = *units_.front();
+        if (front.kind == Unit::Kind::Block) {
+            const bool mustWait = all || bytesInFlight_ > kMaxBytesInFlight ||
+                                  units_.size() > kMaxBlocksInFlight;
+            if (mustWait) {
+                workers_.Wait(*front.job);
+            } else if (!workers_.IsDone(*front.job)) {
+                return true;
+            }
+        }
+        if (!WriteUnit(front)) return false;
+        units_.pop_front();
+        if (all && progress_.IsCancelled() != 0) return false;
+    }
+    return true;
+}
+
+bool ZipEntryWriter::WriteOut(const void* bytes, std::size_t size) {
+    if (size == 0) return true;
+    if (!archive_.Write(bytes, size)) return false;
+    position_ += size;
+    sinceFlush_ += size;
     if (sinceFlush_ >= kFlushInterval) {
-        if (!archive.Flush()) return false;
+        if (!archive_.Flush()) return false;
         sinceFlush_ = 0;
     }
     return true;
 }
 
-bool ZipEntryWriter::SecondPass(File& source, File& archive, ZipProgress& progress, bool encrypt,
-                                std::uint32_t crc, std::uint64_t size) {
-    if (!source.Seek(0)) return false;
-    z_stream& stream = deflater_->stream;
-    stream.next_out = output_.get();
-    stream.avail_out = kOutputSize;
-    stream.next_in = input_.get();
-    stream.avail_in = 0;
-
-    // The data is checked against the first pass: a file that changed in
-    // between would otherwise be stored under a CRC it does not have.
-    Crc32 check;
-    std::uint64_t readAgain = 0;
-    bool endOfInput = false;
-    bool endOfStream = false;
-    for (;;) {
-        if (stream.avail_out == 0 || endOfStream) {
-            if (!WriteCompressed(archive, kOutputSize - stream.avail_out, encrypt)) return false;
-            if (endOfStream) break;
-            stream.next_out = output_.get();
-            stream.avail_out = kOutputSize;
+bool ZipEntryWriter::WriteUnit(Unit& unit) {
+    EntryRecord& record = entries_[unit.entry];
+    switch (unit.kind) {
+        case Unit::Kind::Prefix: {
+            record.offset = position_;
+            record.compressedSize = 0;
+            checkCrc_ = 0;
+            checkSize_ = 0;
+            std::string& out = unit.bytes;
+            if (encrypt_) {
+                crypto_.MakeHeader(password_, passwordLength_, record.crc, unit.random);
+                out.append(reinterpret_cast<const char*>(crypto_.Header()), ZipCrypto::kHeaderSize);
+                record.compressedSize = ZipCrypto::kHeaderSize;
+            }
+            // Header, name, extra fields and encryption header in one write.
+            if (!archive_.Write(out.data(), out.size())) return false;
+            position_ += out.size();
+            return true;
         }
-        if (stream.avail_in == 0 && !endOfInput) {
-            const std::int64_t n = source.Read(input_.get(), kInputSize);
-            if (n < 0) return false;
-            progress.AddDone(static_cast<std::uint32_t>(n));
-            check.Update(input_.get(), static_cast<std::size_t>(n));
-            readAgain += static_cast<std::uint64_t>(n);
-            if (readAgain > size) return false;
-            stream.next_in = input_.get();
-            stream.avail_in = static_cast<uInt>(n);
-            endOfInput = n == 0;
+        case Unit::Kind::Block: {
+            DeflateJob& job = *unit.job;
+            if (!job.ok) return false;
+            const std::size_t size = job.DataSize();
+            checkCrc_ = static_cast<std::uint32_t>(
+                crc32_combine(checkCrc_, job.crc, static_cast<z_off_t>(size)));
+            checkSize_ += size;
+            if (encrypt_) crypto_.EncryptBuffer(job.output.data(), job.output.size());
+            if (!WriteOut(job.output.data(), job.output.size())) return false;
+            record.compressedSize += job.output.size();
+            bytesInFlight_ -= job.Footprint();
+            unit.job.reset();
+            return true;
         }
-        const int rc = deflate(&stream, endOfInput ? Z_FINISH : Z_NO_FLUSH);
-        if (rc == Z_STREAM_END) {
-            endOfStream = true;
-        } else if (rc != Z_OK) {
-            return false;
+        case Unit::Kind::End: {
+            // The data is checked against the first pass: a file that
+            // changed in between would otherwise be stored under a CRC it
+            // does not have.
+            if (checkSize_ != record.size || checkCrc_ != record.crc) return false;
+            auto* head = reinterpret_cast<unsigned char*>(unit.bytes.data());
+            if (record.zip64Local) {
+                PutU64(head + kLocalFileHeaderLen + record.name.size() + 12, record.compressedSize);
+            } else {
+                // Without a Zip64 field the size must fit; deflate's bound
+                // says it does, and a truncated field is never written.
+                if (record.compressedSize > limits_.maxField32) return false;
+                PutU32(head + 18, static_cast<std::uint32_t>(record.compressedSize));
+            }
+            return archive_.WriteAt(record.offset, unit.bytes.data(), unit.bytes.size());
         }
-        if (progress.IsCancelled() != 0) return false;
     }
-    return readAgain == size && check.Value() == crc;
+    return false;
 }
+
+int ZipEntryWriter::Finish() { return Pump(true) ? 1 : 0; }
 
 }  // namespace kivo::zip

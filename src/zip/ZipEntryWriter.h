@@ -1,14 +1,18 @@
 #pragma once
-// Writes one file as one deflated (optionally encrypted) entry at the
-// archive's current position, and keeps what its central directory header
-// needs. One writer is reused for every entry of an archive, so the zlib
-// state and the buffers are set up once.
+// Writes the entries of one archive: each file is read once for its CRC,
+// then read again in fixed blocks that are deflated on worker threads while
+// the next blocks (and files) are read; the results are encrypted and
+// written strictly in order, so the archive is the same for any number of
+// threads. Work in flight is bounded in memory.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/File.h"
+#include "zip/ZipBlockDeflater.h"
 #include "zip/ZipCrypto.h"
 #include "zip/ZipFormat.h"
 #include "zip/ZipLimits.h"
@@ -16,59 +20,81 @@
 
 namespace kivo::zip {
 
+// What the central directory needs of one written entry.
+struct EntryRecord {
+    std::string name;
+    std::string extra;  // the Unicode Path field, or empty
+    std::uint16_t flags = 0;
+    std::uint16_t time = 0;
+    std::uint16_t date = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;            // uncompressed
+    std::uint64_t compressedSize = 0;  // with the encryption header
+    std::uint64_t offset = 0;          // of the local header
+    bool zip64Local = false;           // the local header carries Zip64 sizes
+};
+
 class ZipEntryWriter {
 public:
     static constexpr std::size_t kInputSize = 32768;
-    static constexpr std::size_t kOutputSize = 16384;
     // Bytes written to the archive between two flushes to disk.
     static constexpr std::uint64_t kFlushInterval = 0x200000;
+    // Input and output buffers of blocks read but not yet written.
+    static constexpr std::size_t kMaxBytesInFlight = 64u << 20;
+    static constexpr std::size_t kMaxBlocksInFlight = 4096;
 
-    explicit ZipEntryWriter(ZipLimits limits = {});
+    // Writes to `archive` from its current end, which must be offset 0.
+    // A null password or a length of 0 means no encryption. `threads` 1
+    // deflates on the calling thread.
+    ZipEntryWriter(File& archive, const char* password, std::size_t passwordLength,
+                   ZipProgress& progress, ZipLimits limits, unsigned threads);
     ~ZipEntryWriter();
     ZipEntryWriter(const ZipEntryWriter&) = delete;
     ZipEntryWriter& operator=(const ZipEntryWriter&) = delete;
 
-    // Reads `sourcePath` twice (CRC, then deflate) and writes its entry
-    // under `entryName` to `archive`, which must be positioned at its end.
-    // Returns nonzero on success. `progress` may be null.
-    int AddFile(const std::string& sourcePath, const std::string& entryName,
-                const char* password, std::size_t passwordLength, File& archive,
-                ZipProgress* progress);
+    // Reads `sourcePath` for its CRC, then queues its blocks, writing what
+    // is finished. Returns nonzero on success; after a failure the archive
+    // must be abandoned.
+    int AddFile(const std::string& sourcePath, const std::string& entryName);
+    // Writes everything still queued. Returns nonzero on success.
+    int Finish();
 
-    bool Succeeded() const { return success_; }
-    // The final local header (30 bytes), as written.
-    const unsigned char* LocalHeader() const { return header_; }
-    const std::string& Name() const { return name_; }
-    // The extra field after the name (empty for plain ASCII names).
-    const std::string& Extra() const { return extra_; }
-    // Where the local header starts in the archive.
-    std::uint64_t HeaderPosition() const { return headerPosition_; }
-    // 30 + name length + extra length + compressed size, or 0 when the
-    // entry failed.
-    std::uint64_t TotalSize() const;
+    const std::vector<EntryRecord>& Entries() const { return entries_; }
+    // Bytes written so far: where the central directory goes after Finish.
+    std::uint64_t Position() const { return position_; }
 
 private:
-    void Reset();
-    bool EnsureResources();
-    bool FirstPass(File& source, ZipProgress& progress, std::uint32_t& crc, std::uint64_t& size);
-    bool SecondPass(File& source, File& archive, ZipProgress& progress, bool encrypt,
-                    std::uint32_t crc, std::uint64_t size);
-    bool WriteCompressed(File& archive, std::size_t count, bool encrypt);
+    struct Unit;
+    struct BoundProbe;
+    bool NeedsLocalZip64(std::uint64_t size);
+    bool FirstPass(File& source, std::uint32_t& crc, std::uint64_t& size);
+    bool ReadBlock(File& source, DeflateJob& job, std::size_t want, bool last);
+    bool Pump(bool all);
+    bool WriteUnit(Unit& unit);
+    bool WriteOut(const void* bytes, std::size_t size);
 
+    File& archive_;
+    const char* password_;
+    std::size_t passwordLength_;
+    bool encrypt_;
+    ZipProgress& progress_;
     ZipLimits limits_;
-    unsigned char header_[kLocalFileHeaderLen] = {};
-    std::string name_;
-    std::string extra_;
-    std::uint64_t headerPosition_ = 0;
-    std::uint64_t compressedSize_ = 0;
-    std::uint64_t sinceFlush_ = 0;
-    bool success_ = false;
     ZipCrypto crypto_;
-
-    struct Deflater;
-    std::unique_ptr<Deflater> deflater_;
+    std::vector<EntryRecord> entries_;
     std::unique_ptr<unsigned char[]> input_;
-    std::unique_ptr<unsigned char[]> output_;
+    std::unique_ptr<BoundProbe> probe_;
+    std::vector<unsigned char> tail_;  // dictionary for the next block
+    // The second pass's CRC and size of the entry being written.
+    std::uint32_t checkCrc_ = 0;
+    std::uint64_t checkSize_ = 0;
+    std::uint64_t position_ = 0;
+    std::uint64_t sinceFlush_ = 0;
+    std::size_t bytesInFlight_ = 0;
+
+    // Declared before the workers, so that the workers are stopped before
+    // the jobs they may be working on are freed.
+    std::deque<std::unique_ptr<Unit>> units_;
+    DeflateWorkers workers_;
 };
 
 }  // namespace kivo::zip

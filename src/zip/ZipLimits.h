@@ -1,7 +1,8 @@
 #pragma once
-// What the classic zip records can hold. Anything beyond makes the writer
-// fail rather than write truncated fields. The all-ones values are left out
-// because readers take them as "look in the zip64 records".
+// What the classic zip records can hold. A value beyond goes into the
+// Zip64 records instead. The all-ones values are left out because readers
+// take them as "look in the Zip64 records". Tests scale these down to see
+// the Zip64 records on small archives.
 #include <cstdint>
 
 namespace kivo::zip {

@@ -2,7 +2,7 @@
 
 namespace kivo::zip {
 
-void ZipProgress::AddDone(std::uint32_t bytes) {
+void ZipProgress::AddDone(std::uint64_t bytes) {
     done_ += bytes;
     if (total_ == 0) return;
     // Files that grew after the scan can push done past the total; the bar

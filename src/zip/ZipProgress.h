@@ -13,7 +13,7 @@ public:
     virtual void SetTotal(std::uint64_t total) { total_ = total; }
     // Adds bytes processed since the last call and shows the new percentage
     // (nothing is shown while the total is 0).
-    virtual void AddDone(std::uint32_t bytes);
+    virtual void AddDone(std::uint64_t bytes);
     virtual void ShowPercent(int /*percent*/) {}
 
     std::uint64_t Total() const { return total_; }

@@ -76,7 +76,8 @@ TEST(ZipCrypto, NoPasswordLeavesTheInitialKeys) {
         EXPECT_EQ(crypto.Key2(), 0x34567890u);
     }
     ZipCrypto crypto;
-    crypto.MakeHeader("abc", 0, 0x12345678u);
+    const unsigned char random[ZipCrypto::kRandomSize] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+    crypto.MakeHeader("abc", 0, 0x12345678u, random);
     const unsigned char zeros[ZipCrypto::kHeaderSize] = {};
     EXPECT_EQ(std::memcmp(crypto.Header(), zeros, sizeof zeros), 0);
 }
@@ -88,8 +89,9 @@ TEST(ZipCrypto, HeaderAndDataMatchIndependentEncryption) {
                                               0xA4, 0x03, 0xF4, 0x15, 0xCC, 0x24};
     const unsigned char expectedData[11] = {0x22, 0x5E, 0x4B, 0x4E, 0x96, 0xF4,
                                             0xFF, 0x21, 0x67, 0x20, 0x07};
+    const unsigned char random[ZipCrypto::kRandomSize] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     ZipCrypto crypto;
-    crypto.MakeHeader(password.data(), password.size(), crc);
+    crypto.MakeHeader(password.data(), password.size(), crc, random);
     EXPECT_EQ(std::memcmp(crypto.Header(), expectedHeader, 12), 0);
 
     // The key state runs on from the header into the data.

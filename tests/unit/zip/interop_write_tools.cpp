@@ -135,6 +135,45 @@ TEST_P(InteropWrite, Libarchive) {
     ExpectExtracted(dir_ / "bsdtar");
 }
 
+TEST(InteropWriteEncrypted, TwoRunsDifferInTheRandomHeaderBytesAndBothExtract) {
+    TempDir dir;
+    const std::string content = test::SampleText(50000);
+    WriteFile(dir / "src/Kivo/same.txt", content);
+    WriteFile(dir / "extract.py", kPythonExtract);
+    auto set = std::make_unique<FileSet>();
+    auto entry = std::make_unique<SetEntry>();
+    entry->path = dir / "src/Kivo";
+    set->entries.push_back(std::move(entry));
+    const std::string password = "pw of both runs";
+    std::string headers[2];
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        const std::string archive = dir / ("run" + std::to_string(run) + ".zip");
+        CancelFlag cancel{0};
+        RunSink sink;
+        ASSERT_EQ(ZipWorker(set.get(), ZipJob{archive, password}, cancel, sink).end, RunEnd::Done);
+        const auto parsed = test::ParseArchive(ReadFile(archive));
+        ASSERT_EQ(parsed.locals.size(), 1u);
+        headers[run] = test::Decrypted(parsed.locals[0].data, password).substr(0, 12);
+        EXPECT_TRUE(test::CheckBytesMatch(headers[run], test::ZlibCrc(content)));
+
+        const std::string out = dir / ("out" + std::to_string(run));
+        std::filesystem::create_directories(out);
+        const std::string q = "'" + archive + "'";
+        for (const std::string& command :
+             {"unzip -q -P '" + password + "' " + q + " -d '" + out + "/unzip'",
+              "7zz x -bd -y -p'" + password + "' -o'" + out + "/7z' " + q,
+              "python3 '" + dir / "extract.py' " + q + " '" + password + "' '" + out + "/py'"}) {
+            std::string output;
+            EXPECT_EQ(RunTool(command, output, dir / "tool.log"), 0) << command << "\n" << output;
+        }
+        for (const char* tool : {"unzip", "7z", "py"}) {
+            EXPECT_TRUE(ReadFile(out + "/" + tool + "/Kivo/same.txt") == content) << tool;
+        }
+    }
+    EXPECT_NE(headers[0].substr(0, 10), headers[1].substr(0, 10));
+}
+
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutPassword, InteropWrite,
                          ::testing::Values(std::string(), std::string("s3cret pw")),
                          [](const auto& info) { return info.param.empty() ? "Plain" : "Encrypted"; });

@@ -195,7 +195,7 @@ inline void UseZip64End(ArchiveBytes& a, bool markers, const std::string& extens
     Put64(s, size);
     Put64(s, a.centralOffset);
     s += extensible;
-    Put32(s, zip::kZip64EndLocatorSignature);
+    Put32(s, zip::kZip64EndOfCentralDirLocatorSignature);
     Put32(s, 0);
     Put64(s, a.zip64Offset);
     Put32(s, 1);

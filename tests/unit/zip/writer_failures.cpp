@@ -2,7 +2,10 @@
 // was at the output path before stays exactly as it was.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -29,7 +32,7 @@ public:
     std::function<bool(const ScriptedProgress&)> cancelWhen;
     std::function<void(const ScriptedProgress&)> onAdd;
     int IsCancelled() override { return cancelWhen && cancelWhen(*this) ? 1 : 0; }
-    void AddDone(std::uint32_t bytes) override {
+    void AddDone(std::uint64_t bytes) override {
         ZipProgress::AddDone(bytes);
         if (onAdd) onAdd(*this);
     }
@@ -124,9 +127,12 @@ TEST_F(WriterFailure, FlushWithinALargeEntryCanFail) {
     WriteFile(dir_ / "src/large.bin", test::NoiseBytes(3000000));
     faults::Arm(faults::Call::Flush, EIO, 1, 1);
     ScriptedProgress progress;
-    EXPECT_EQ(Build(&progress, nullptr, {}, {"large.bin", "third.txt"}), 0);
+    ItemList list;
+    test::AddItems(list, dir_ / "src", {"large.bin", "third.txt"});
+    // On one thread reading does not run ahead of writing.
+    EXPECT_EQ(ZipArchiveWriter({}, 1).Build(list, nullptr, 0, out_, &progress), 0);
     EXPECT_EQ(faults::FiredCount(), 1u);
-    EXPECT_GT(progress.Done(), 3000000u + 2097152u);
+    EXPECT_GE(progress.Done(), 3000000u + 2097152u);
     EXPECT_LT(progress.Done(), 2u * 3000000u);
     ExpectOldArchiveUntouched();
 }
@@ -192,6 +198,15 @@ TEST_F(WriterFailure, FileChangedBetweenThePasses) {
     }
 }
 
+TEST_F(WriterFailure, NoRandomBytesForAnEncryptionHeader) {
+    faults::Arm(faults::Call::Random, EIO, 1, 0);
+    EXPECT_EQ(Build(nullptr, "pw"), 0);
+    EXPECT_EQ(faults::FiredCount(), 1u);
+    ExpectOldArchiveUntouched();
+    EXPECT_EQ(Build(), 1);  // nothing random without a password
+    EXPECT_EQ(faults::FiredCount(), 1u);
+}
+
 TEST_F(WriterFailure, UnreadableItemListWritesNoEntry) {
     // The list's backing file is an anonymous temporary file, so it is the
     // only read without a path.
@@ -251,66 +266,120 @@ TEST_F(WriterFailure, ReplacedArchiveKeepsItsLinkAndPermissions) {
     EXPECT_EQ(test::NamesIn(dir_ / "real"), std::vector<std::string>{"backup.zip"});
 }
 
-TEST_F(WriterFailure, FormatLimitsAreNeverExceeded) {
+TEST_F(WriterFailure, ValuesBeyondTheClassicFieldsGoToZip64Records) {
     // The limits are scaled down to the size of a small archive, measured
     // first without limits: the noise entry, then a small text entry.
     const std::vector<std::string> names = {"second.bin", "third.txt"};
     ASSERT_EQ(Build(nullptr, nullptr, {}, names), 1);
-    const std::string unlimited = ReadFile(out_);
-    const auto layout = test::ParseArchive(unlimited);
+    const std::string classic = ReadFile(out_);
+    const auto layout = test::ParseArchive(classic);
     ASSERT_EQ(layout.locals.size(), 2u);
     const std::uint64_t noiseCompressed = layout.locals[0].compressedSize;
     const std::uint64_t secondHeader = layout.locals[1].position;
     const std::uint64_t directoryOffset = layout.end.directoryOffset;
+    const std::uint64_t directoryEnd = directoryOffset + layout.end.directorySize;
+    // What the local header must allow for: zlib's bound for 40,000 bytes
+    // and the encryption header.
+    z_stream probe{};
+    ASSERT_EQ(deflateInit2(&probe, -1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    const std::uint64_t noiseBound = deflateBound(&probe, 40000) + 12;
+    deflateEnd(&probe);
     ASSERT_GT(noiseCompressed, 40000u);  // noise does not shrink
-    WriteFile(out_, kOldArchive);
+    ASSERT_LT(noiseCompressed, noiseBound);
+    const std::uint64_t M = 0xFFFFFFFFu;
 
     struct Case {
         const char* what;
         ZipLimits limits;
+        bool localZip64[2];
+        // Zip64 values of each central header, in their order.
+        std::vector<std::uint64_t> central[2];
+        bool zip64End;
+        std::uint32_t endSize, endOffset;  // classic end record fields
+        std::uint16_t endCount;
     };
     const std::vector<Case> cases = {
-        {"entry too large", ZipLimits{39999, 0xFFFF}},
-        {"compressed entry too large", ZipLimits{noiseCompressed - 1, 0xFFFF}},
-        {"local header offset too far", ZipLimits{secondHeader - 1, 0xFFFF}},
-        {"directory offset too far", ZipLimits{directoryOffset - 1, 0xFFFF}},
-        {"too many entries", ZipLimits{0xFFFFFFFEu, 1}},
+        {"directory ends past the limit", ZipLimits{directoryEnd - 1, 0xFFFF}, {false, false},
+         {{}, {}}, true, layout.end.directorySize, layout.end.directoryOffset, 2},
+        {"offset only", ZipLimits{secondHeader - 1, 0xFFFF}, {false, false},
+         {{}, {secondHeader}}, true, 0, M, 2},
+        {"entry size", ZipLimits{39999, 0xFFFF}, {true, false},
+         {{40000, noiseCompressed}, {0}}, true, 0, M, 2},
+        {"bound reaches the limit, data does not", ZipLimits{noiseBound - 1, 0xFFFF},
+         {true, false}, {{}, {0}}, true, 0, M, 2},
+        {"entry count", ZipLimits{0xFFFFFFFEu, 1}, {false, false}, {{}, {}}, true,
+         layout.end.directorySize, layout.end.directoryOffset, 0xFFFF},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(Build(nullptr, nullptr, c.limits, names), 0);
-        ExpectOldArchiveUntouched();
+        ASSERT_EQ(Build(nullptr, nullptr, c.limits, names), 1);
+        const std::string bytes = ReadFile(out_);
+        const auto a = test::ParseArchive(bytes);
+        ASSERT_EQ(a.locals.size(), 2u);
+        ASSERT_EQ(a.centrals.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            SCOPED_TRACE(names[i]);
+            const auto& l = a.locals[i];
+            const auto& cd = a.centrals[i];
+            EXPECT_EQ(test::Inflate(l.data), ReadFile(dir_ / ("src/" + names[i])));
+            const std::uint64_t size = layout.locals[i].uncompressedSize;
+            if (c.localZip64[i]) {
+                EXPECT_EQ(l.versionNeeded, 45);
+                EXPECT_EQ(l.compressedSize, M);
+                EXPECT_EQ(l.uncompressedSize, M);
+                EXPECT_EQ(test::Zip64Values(l.extra),
+                          (std::vector<std::uint64_t>{size, l.data.size()}));
+            } else {
+                EXPECT_EQ(l.versionNeeded, 11);
+                EXPECT_EQ(l.extraLength, 0);
+                EXPECT_EQ(l.uncompressedSize, size);
+                EXPECT_EQ(l.compressedSize, l.data.size());
+            }
+            std::vector<std::uint64_t> central = c.central[i];
+            if (central.size() == 1 && central[0] == 0) central = {l.position};  // offset
+            EXPECT_EQ(test::Zip64Values(cd.extra), central);
+            const bool zip64 = c.localZip64[i] || !central.empty();
+            EXPECT_EQ(cd.versionNeeded, zip64 ? 45 : 11);
+            EXPECT_EQ(cd.versionMadeBy, zip64 ? 45 : 11);
+            const bool bigSizes = central.size() >= 2;
+            EXPECT_EQ(cd.uncompressedSize, bigSizes ? M : size);
+            EXPECT_EQ(cd.compressedSize, bigSizes ? M : l.data.size());
+            const bool bigOffset = !central.empty() && central.back() == l.position &&
+                                   central.size() != 2;
+            EXPECT_EQ(cd.localHeaderOffset, bigOffset ? M : l.position);
+        }
+        EXPECT_EQ(a.zip64.present, c.zip64End);
+        const std::uint64_t start = a.centrals[0].position;
+        const std::uint64_t directorySize = a.end.position - start - (c.zip64End ? 76 : 0);
+        if (c.zip64End) {
+            EXPECT_EQ(a.zip64.recordSize, 44u);
+            EXPECT_EQ(a.zip64.versionMadeBy, 45);
+            EXPECT_EQ(a.zip64.versionNeeded, 45);
+            EXPECT_EQ(a.zip64.thisDisk, 0u);
+            EXPECT_EQ(a.zip64.directoryDisk, 0u);
+            EXPECT_EQ(a.zip64.entriesOnDisk, 2u);
+            EXPECT_EQ(a.zip64.totalEntries, 2u);
+            EXPECT_EQ(a.zip64.directorySize, directorySize);
+            EXPECT_EQ(a.zip64.directoryOffset, start);
+            EXPECT_EQ(a.zip64.locatorDisk, 0u);
+            EXPECT_EQ(a.zip64.locatorOffset, a.zip64.position);
+            EXPECT_EQ(a.zip64.totalDisks, 1u);
+        }
+        EXPECT_EQ(a.end.entriesOnDisk, c.endCount);
+        EXPECT_EQ(a.end.totalEntries, c.endCount);
+        EXPECT_EQ(a.end.directorySize, c.endSize != 0 ? c.endSize : directorySize);
+        EXPECT_EQ(a.end.directoryOffset, c.endOffset);
+        EXPECT_EQ(a.trailing, 0u);
+        // Python's zipfile reads the Zip64 records on its own.
+        WriteFile(dir_ / "check.py",
+                  "import sys, zipfile\n"
+                  "z = zipfile.ZipFile(sys.argv[1])\n"
+                  "sys.exit(0 if z.testzip() is None and len(z.infolist()) == 2 else 1)\n");
+        EXPECT_EQ(std::system(("python3 '" + dir_ / "check.py' '" + out_ + "'").c_str()), 0);
     }
-    // Right at the limits the archive is written, and written the same.
-    EXPECT_EQ(Build(nullptr, nullptr, ZipLimits{directoryOffset, 2}, names), 1);
-    EXPECT_EQ(ReadFile(out_), unlimited);
-}
-
-TEST_F(WriterFailure, MoreThan65535EntriesIsRefused) {
-    ItemList list;
-    ItemRecord record;
-    record.path = dir_ / "src/third.txt";
-    record.relativeStart = static_cast<std::uint32_t>((dir_ / "src/").size());
-    for (int i = 0; i < 65536; ++i) ASSERT_TRUE(list.Add(record));
-    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, out_, nullptr), 0);
-    ExpectOldArchiveUntouched();
-}
-
-TEST_F(WriterFailure, FileOfFourGibibytesIsRefused) {
-    const std::string big = dir_ / "src/big.img";
-    {
-        std::ofstream create(big);
-    }
-    std::error_code ec;
-    std::filesystem::resize_file(big, 0x100000000ull, ec);  // sparse: no data written
-    if (ec) GTEST_SKIP() << "no sparse file here: " << ec.message();
-    ItemList list;
-    test::AddItems(list, dir_ / "src", {"third.txt", "big.img"});
-    ScriptedProgress progress;
-    EXPECT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, out_, &progress), 0);
-    // Refused before reading it: only third.txt was read, twice.
-    EXPECT_EQ(progress.Done(), 2u * 3000u);
-    ExpectOldArchiveUntouched();
+    // Right at the limits nothing changes.
+    EXPECT_EQ(Build(nullptr, nullptr, ZipLimits{directoryEnd, 2}, names), 1);
+    EXPECT_EQ(ReadFile(out_), classic);
 }
 
 }  // namespace

@@ -34,15 +34,12 @@ struct SourceFile {
 };
 
 std::string Decrypt(const std::string& data, const std::string& password, std::uint32_t crc) {
-    ZipCrypto crypto;
-    if (crypto.CheckHeader(password.data(), password.size(),
-                           reinterpret_cast<const unsigned char*>(data.data()), crc) != 1) {
+    const std::string plain = test::Decrypted(data, password);
+    if (!test::CheckBytesMatch(plain, crc)) {
         ADD_FAILURE() << "check bytes do not match";
         return std::string();
     }
-    std::string rest = data.substr(12);
-    crypto.DecryptBuffer(reinterpret_cast<unsigned char*>(rest.data()), rest.size());
-    return rest;
+    return plain.substr(12);
 }
 
 class WriterLayout : public ::testing::TestWithParam<std::string> {};
@@ -187,6 +184,8 @@ TEST(WriterEntryData, MatchesIndependentlyEncryptedBytes) {
     const unsigned char encrypted[] = {0xC8, 0x88, 0xC2, 0xBF, 0x0D, 0xE3, 0xA4, 0x03, 0xF4, 0x15,
                                        0x8E, 0x6D, 0xB6, 0xC2, 0xC7, 0x61, 0xFC, 0xFB, 0x87, 0x36,
                                        0x40, 0xF5, 0x68, 0xF4, 0xD2, 0x86, 0xB1, 0x0B, 0x56};
+    // Header bytes 0..9 are random; fixed here to 0..9 as in that computation.
+    test::FixedRandom fixed;
     TempDir dir;
     const auto plain = ZipOne(dir, content, "");
     EXPECT_EQ(plain.locals.at(0).crc, 0x31B67032u);
@@ -198,19 +197,36 @@ TEST(WriterEntryData, MatchesIndependentlyEncryptedBytes) {
               std::string(reinterpret_cast<const char*>(encrypted), sizeof encrypted));
 }
 
-TEST(WriterEntryData, SameFileTwiceWithOnePasswordGivesIdenticalArchives) {
+TEST(WriterEntryData, EncryptionHeadersAreRandomUnlessTheSourceIsFixed) {
     TempDir dir;
-    WriteFile(dir / "src/data.txt", test::SampleText(70000));
-    std::string archives[2];
+    const std::string content = test::SampleText(70000);
+    WriteFile(dir / "src/data.txt", content);
+    auto zipTwice = [&](const std::string& tag) {
+        std::vector<std::string> archives;
+        for (int i = 0; i < 2; ++i) {
+            ItemList list;
+            test::AddItems(list, dir / "src", {"data.txt"});
+            const std::string out = dir / (tag + std::to_string(i) + ".zip");
+            EXPECT_EQ(ZipArchiveWriter().Build(list, "same", 4, out, nullptr), 1);
+            archives.push_back(ReadFile(out));
+        }
+        return archives;
+    };
+    const auto random = zipTwice("random");
+    const std::uint32_t crc = test::ZlibCrc(content);
+    std::string plain[2];
     for (int i = 0; i < 2; ++i) {
-        ItemList list;
-        test::AddItems(list, dir / "src", {"data.txt"});
-        const std::string out = dir / ("run" + std::to_string(i) + ".zip");
-        ASSERT_EQ(ZipArchiveWriter().Build(list, "same", 4, out, nullptr), 1);
-        archives[i] = ReadFile(out);
+        plain[i] = test::Decrypted(ParseArchive(random[i]).locals.at(0).data, "same");
+        EXPECT_TRUE(test::CheckBytesMatch(plain[i], crc));
     }
-    EXPECT_GT(archives[0].size(), 100u);
-    EXPECT_EQ(archives[0], archives[1]);
+    EXPECT_NE(plain[0].substr(0, 10), plain[1].substr(0, 10));
+    EXPECT_EQ(plain[0].substr(10), plain[1].substr(10));
+    EXPECT_EQ(test::Inflate(plain[0].substr(12)), content);
+
+    test::FixedRandom fixed;
+    const auto same = zipTwice("fixed");
+    EXPECT_GT(same[0].size(), 100u);
+    EXPECT_EQ(same[0], same[1]);
 }
 
 TEST(WriterNames, RelativeNamesFlagsAndDuplicates) {
@@ -329,6 +345,61 @@ TEST(DosDateTime, FieldsFromUtcCalendar) {
         const DosDateTime dos = ToDosDateTime(ft);
         EXPECT_EQ(dos.time, c.time) << c.year;
         EXPECT_EQ(dos.date, c.date) << c.year;
+    }
+}
+
+}  // namespace
+}  // namespace kivo::zip
+
+namespace kivo::zip {
+namespace {
+
+TEST(WriterThreads, SameArchiveForOneTwoAndEightThreads) {
+    // Files across block boundaries (128 KiB) and around the dictionary
+    // size, many small ones, an empty one; with and without a password.
+    TempDir dir;
+    std::vector<std::string> names;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"big.txt", test::SampleText(3 * 131072 + 777)},
+        {"exact.txt", test::SampleText(2 * 131072, 4)},
+        {"noise.bin", test::NoiseBytes(131072 + 1)},
+        {"empty", ""},
+    };
+    for (const auto& [name, content] : files) {
+        WriteFile(dir / ("src/" + name), content);
+        names.push_back(name);
+    }
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "small/" + std::to_string(i) + ".txt";
+        WriteFile(dir / ("src/" + name), test::SampleText(100 + i * 37, i));
+        names.push_back(name);
+    }
+    test::FixedRandom fixed;
+    for (const std::string password : {"", "pw"}) {
+        SCOPED_TRACE(password);
+        std::string archives[3];
+        const unsigned threads[3] = {1, 2, 8};
+        for (int i = 0; i < 3; ++i) {
+            ItemList list;
+            test::AddItems(list, dir / "src", names);
+            const std::string out = dir / ("t" + std::to_string(threads[i]) + ".zip");
+            ASSERT_EQ(ZipArchiveWriter({}, threads[i])
+                          .Build(list, password.empty() ? nullptr : password.data(),
+                                 password.size(), out, nullptr),
+                      1);
+            archives[i] = ReadFile(out);
+        }
+        EXPECT_TRUE(archives[0] == archives[1]);
+        EXPECT_TRUE(archives[0] == archives[2]);
+        const auto parsed = ParseArchive(archives[0]);
+        ASSERT_EQ(parsed.locals.size(), names.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const auto& l = parsed.locals[i];
+            const std::string data =
+                password.empty() ? l.data : Decrypt(l.data, password, l.crc);
+            EXPECT_TRUE(test::Inflate(data) == files[i].second) << files[i].first;
+            EXPECT_EQ(l.crc, test::ZlibCrc(files[i].second));
+        }
     }
 }
 

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Random.h"
 #include "scan/ItemList.h"
+#include "zip/ZipCrypto.h"
 #include "support/TempDir.h"
 
 namespace kivo::test {
@@ -43,6 +45,25 @@ inline std::uint16_t Le16(const std::string& b, std::size_t at) {
 inline std::uint32_t Le32(const std::string& b, std::size_t at) {
     return static_cast<std::uint32_t>(Le16(b, at)) |
            static_cast<std::uint32_t>(Le16(b, at + 2)) << 16;
+}
+
+inline std::uint64_t Le64(const std::string& b, std::size_t at) {
+    return static_cast<std::uint64_t>(Le32(b, at)) | static_cast<std::uint64_t>(Le32(b, at + 4)) << 32;
+}
+
+// The values of the Zip64 extended information field (id 1) in an extra
+// block, in their order; empty when there is none.
+inline std::vector<std::uint64_t> Zip64Values(const std::string& extra) {
+    std::vector<std::uint64_t> values;
+    for (std::size_t at = 0; at + 4 <= extra.size();) {
+        const std::uint16_t id = Le16(extra, at);
+        const std::uint16_t size = Le16(extra, at + 2);
+        if (id == 1) {
+            for (std::size_t v = 0; v + 8 <= size; v += 8) values.push_back(Le64(extra, at + 4 + v));
+        }
+        at += 4 + size;
+    }
+    return values;
 }
 
 struct ParsedLocal {
@@ -77,9 +98,22 @@ struct ParsedEnd {
     std::uint16_t commentLength = 0;
 };
 
+// The Zip64 end record and its locator, when present.
+struct ParsedZip64End {
+    bool present = false;
+    std::size_t position = 0;
+    std::uint64_t recordSize = 0;
+    std::uint16_t versionMadeBy = 0, versionNeeded = 0;
+    std::uint32_t thisDisk = 0, directoryDisk = 0;
+    std::uint64_t entriesOnDisk = 0, totalEntries = 0, directorySize = 0, directoryOffset = 0;
+    std::uint32_t locatorDisk = 0, totalDisks = 0;
+    std::uint64_t locatorOffset = 0;
+};
+
 struct ParsedArchive {
     std::vector<ParsedLocal> locals;
     std::vector<ParsedCentral> centrals;
+    ParsedZip64End zip64;
     ParsedEnd end;
     std::size_t trailing = 0;  // bytes after the end record
 };
@@ -105,11 +139,17 @@ inline ParsedArchive ParseArchive(const std::string& b) {
         l.extraLength = Le16(b, at + 28);
         const std::size_t nameAt = at + 30;
         const std::size_t dataAt = nameAt + l.nameLength + l.extraLength;
-        if (dataAt + l.compressedSize > b.size()) throw std::runtime_error("entry past end");
         l.name = b.substr(nameAt, l.nameLength);
         l.extra = b.substr(nameAt + l.nameLength, l.extraLength);
-        l.data = b.substr(dataAt, l.compressedSize);
-        at = dataAt + l.compressedSize;
+        std::uint64_t dataSize = l.compressedSize;
+        if (l.compressedSize == 0xFFFFFFFFu) {
+            const auto zip64 = Zip64Values(l.extra);
+            if (zip64.size() != 2) throw std::runtime_error("local Zip64 field without both sizes");
+            dataSize = zip64[1];
+        }
+        if (dataAt + dataSize > b.size()) throw std::runtime_error("entry past end");
+        l.data = b.substr(dataAt, dataSize);
+        at = dataAt + dataSize;
         out.locals.push_back(l);
     }
     while (at + 4 <= b.size() && Le32(b, at) == 0x02014b50) {
@@ -139,6 +179,26 @@ inline ParsedArchive ParseArchive(const std::string& b) {
         at += 46 + c.nameLength + c.extraLength + c.commentLength;
         out.centrals.push_back(c);
     }
+    if (at + 4 <= b.size() && Le32(b, at) == 0x06064b50) {
+        ParsedZip64End& z = out.zip64;
+        z.present = true;
+        z.position = at;
+        z.recordSize = Le64(b, at + 4);
+        z.versionMadeBy = Le16(b, at + 12);
+        z.versionNeeded = Le16(b, at + 14);
+        z.thisDisk = Le32(b, at + 16);
+        z.directoryDisk = Le32(b, at + 20);
+        z.entriesOnDisk = Le64(b, at + 24);
+        z.totalEntries = Le64(b, at + 32);
+        z.directorySize = Le64(b, at + 40);
+        z.directoryOffset = Le64(b, at + 48);
+        at += 12 + z.recordSize;
+        if (Le32(b, at) != 0x07064b50) throw std::runtime_error("no Zip64 locator");
+        z.locatorDisk = Le32(b, at + 4);
+        z.locatorOffset = Le64(b, at + 8);
+        z.totalDisks = Le32(b, at + 16);
+        at += 20;
+    }
     if (at + 22 > b.size() || Le32(b, at) != 0x06054b50) throw std::runtime_error("no end record");
     ParsedEnd& e = out.end;
     e.position = at;
@@ -167,6 +227,38 @@ inline std::string UnicodePathExtra(const std::string& name) {
         crc32(0L, reinterpret_cast<const Bytef*>(name.data()), static_cast<uInt>(name.size())));
     for (int i = 0; i < 4; ++i) field += static_cast<char>((crc >> (8 * i)) & 0xFF);
     return field + name;
+}
+
+// Gives 0, 1, 2, ... from the start of every request for random bytes, so
+// encrypted archives can be compared byte for byte, while in scope.
+struct FixedRandom {
+    FixedRandom() { SetRandomSourceForTesting(&Counting); }
+    ~FixedRandom() { SetRandomSourceForTesting(nullptr); }
+    FixedRandom(const FixedRandom&) = delete;
+    FixedRandom& operator=(const FixedRandom&) = delete;
+    static bool Counting(void* buffer, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i)
+            static_cast<unsigned char*>(buffer)[i] = static_cast<unsigned char>(i);
+        return true;
+    }
+};
+
+// An encrypted entry's data decrypted with `password`: the 12 header bytes,
+// then the deflated bytes.
+inline std::string Decrypted(const std::string& data, const std::string& password) {
+    zip::ZipCrypto crypto;
+    crypto.InitKeys(password.data(), password.size());
+    std::string plain = data;
+    crypto.DecryptBuffer(reinterpret_cast<unsigned char*>(plain.data()), plain.size());
+    return plain;
+}
+
+// The check bytes readers compare: header bytes 10 and 11 hold bits 16..31
+// of the CRC.
+inline bool CheckBytesMatch(const std::string& decrypted, std::uint32_t crc) {
+    return decrypted.size() >= 12 &&
+           static_cast<unsigned char>(decrypted[10]) == ((crc >> 16) & 0xFF) &&
+           static_cast<unsigned char>(decrypted[11]) == (crc >> 24);
 }
 
 // Raw inflate of a whole entry's data.
