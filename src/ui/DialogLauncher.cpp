@@ -2,6 +2,8 @@
 
 #include "model/FileSet.h"
 #include "model/Operation.h"
+#include "ui/AboutDialog.h"
+#include "ui/ConfigureDialog.h"
 
 namespace kivo {
 
@@ -22,8 +24,17 @@ bool DialogLauncher::RunOperation(QWidget*, int, const std::string&, const Opera
 }
 
 void DialogLauncher::ShowZipViewer(QWidget*) {}
-void DialogLauncher::ShowAbout(QWidget*) {}
-void DialogLauncher::ShowConfigure(QWidget*) {}
+void DialogLauncher::ShowAbout(QWidget* parent) {
+    AboutDialog dialog(parent);
+    dialog.exec();
+}
+
+void DialogLauncher::ShowConfigure(QWidget* parent) {
+    ConfigureActions* actions = InstalledConfigureActions();
+    if (actions == nullptr) return;
+    ConfigureDialog dialog(*actions, parent);
+    dialog.exec();
+}
 
 DialogLauncher& DefaultDialogLauncher() {
     static DialogLauncher launcher;
