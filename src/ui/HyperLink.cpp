@@ -21,7 +21,6 @@ HyperLink::HyperLink(const QString& text, QWidget* parent) : QLabel(text, parent
     underlined.setUnderline(true);
     setFont(underlined);
     setCursor(Qt::PointingHandCursor);
-    setAttribute(Qt::WA_Hover);
 }
 
 QString HyperLink::target() {
