@@ -1,11 +1,12 @@
 # Entry points: `make run` builds and starts Kivo, `make test` builds and runs
 # every test but the slow ones, `make test-slow` runs those (archives of
-# gigabytes and tens of thousands of files), `make bench` runs the benchmarks.
+# gigabytes and tens of thousands of files), `make bench` runs the benchmarks,
+# `make package` builds and checks the Debian package.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEBUG_DIR := build/debug
 RELEASE_DIR := build/release
 
-.PHONY: deps test test-slow run bench build-release clean
+.PHONY: deps test test-slow run bench build-release package clean
 
 deps:
 	bash scripts/install-deps
@@ -33,6 +34,11 @@ run: build-release
 
 bench: build-release
 	bash bench/run-all
+
+package: build-release
+	rm -f $(RELEASE_DIR)/kivo_*.deb
+	cd $(RELEASE_DIR) && cpack -G DEB
+	bash tests/package/check-package $(RELEASE_DIR)/kivo_*.deb
 
 clean:
 	rm -rf build

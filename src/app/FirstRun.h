@@ -13,8 +13,8 @@ namespace kivo {
 inline constexpr char kFirstRunApplication[] = "Kivo";
 inline constexpr char kFirstRunValue[] = "InitFlag";
 
-// The first-run actions: creating the desktop and program-menu shortcuts.
-// Installed by the configuration code; none until it exists.
+// The first-run actions: creating the desktop and program-menu shortcuts
+// (CreateShortcutsOnFirstRun, app/Shortcuts.h).
 using FirstRunActions = std::function<void()>;
 
 // True when a marker is found in the system scope or, failing that, in the

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/DesktopConfiguration.h"
 #include "app/Shortcuts.h"
 #include "app/Startup.h"
 #include "ui/DialogLauncher.h"
@@ -27,5 +28,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
+    kivo::DesktopConfiguration configuration;
+    kivo::SetConfigureActions(&configuration);
     return kivo::RunKivo(kivo::DefaultDialogLauncher(), kivo::CreateShortcutsOnFirstRun());
 }

@@ -5,6 +5,8 @@
 #include "ui/RowRoles.h"
 #include "ui/RunDialogs.h"
 #include "ui/SetEditorDialog.h"
+#include "ui/AboutDialog.h"
+#include "ui/ConfigureDialog.h"
 
 namespace kivo {
 
@@ -46,8 +48,17 @@ bool DialogLauncher::RunOperation(QWidget* parent, int kind, const std::string& 
 }
 
 void DialogLauncher::ShowZipViewer(QWidget*) {}
-void DialogLauncher::ShowAbout(QWidget*) {}
-void DialogLauncher::ShowConfigure(QWidget*) {}
+void DialogLauncher::ShowAbout(QWidget* parent) {
+    AboutDialog dialog(parent);
+    dialog.exec();
+}
+
+void DialogLauncher::ShowConfigure(QWidget* parent) {
+    ConfigureActions* actions = InstalledConfigureActions();
+    if (actions == nullptr) return;
+    ConfigureDialog dialog(*actions, parent);
+    dialog.exec();
+}
 
 DialogLauncher& DefaultDialogLauncher() {
     static DialogLauncher launcher;
