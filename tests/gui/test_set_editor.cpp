@@ -502,8 +502,11 @@ private slots:
         scratch.File("one/a.html");
         scratch.File("one/b.gif");
         scratch.File("top.zip");  // not in the chosen sub-folder
+        scratch.Folder("one/deeper");
+        scratch.File("one/deeper/c.txt");  // sub-folders are switched off
         AddFoldersDialog dialog(FolderOptions{scratch.path(), 1, {"*.old"}, 0});
         dialog.show();
+        QTest::mouseClick(dialog.control(add_folders::ID_INCLUDE_SUBFOLDERS), Qt::LeftButton);
         ChooseSubFolders(dialog.subFolderList(), {"one"});
         Settle();
         Click(dialog.button(add_folders::ID_SCAN_TYPES));
