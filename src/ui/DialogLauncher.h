@@ -1,8 +1,8 @@
 #pragma once
 // The dialogs the main window opens: the set editor, the run and bind
 // dialogs, the zip viewer, About and Configure. The main window reaches all
-// of them through this one interface; the base class opens nothing, and
-// each dialog takes over its method when it is built.
+// of them through this one interface, so tests can put a recording
+// launcher in its place.
 #include <memory>
 #include <string>
 #include <vector>
