@@ -12,7 +12,7 @@ namespace kivo {
 
 class ProtectedFiles {
 public:
-    // Filled by the scan.
+    // Filled by the scan, then sorted before the first Protects.
     FileIdentities& listed() { return listed_; }
 
     // True when the name `destination` (not what a link there leads to: a

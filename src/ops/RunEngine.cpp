@@ -31,7 +31,7 @@ RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSi
     options.followFolderLinks = work.FollowFolderLinks();
     options.listed = work.ListedFiles();
     ExpandSet(*set, list, options);
-    if (options.listed != nullptr) options.listed->Compact();
+    if (options.listed != nullptr) options.listed->Sort();
     // Nothing on disk has been touched yet, so a cancel here costs nothing.
     if (cancel.load() != 0) return StoppedRun();
     // A list that lost files would end the run as done with files never

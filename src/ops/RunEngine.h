@@ -42,8 +42,8 @@ public:
     virtual std::uint64_t Total(const ItemList& list) const = 0;
     // Before the set is scanned: an end here leaves everything untouched.
     virtual ItemOutcome BeforeScan(const FileSet& /*set*/) { return std::nullopt; }
-    // Receives the device and inode of every file the scan lists; null
-    // when the work does not need them.
+    // Receives the device and inode of every file the scan lists, sorted
+    // once the scan is over; null when the work does not need them.
     virtual FileIdentities* ListedFiles() { return nullptr; }
     virtual ItemOutcome Process(const ItemRecord& item, RunContext& context) = 0;
     // After the last record; the set is the one the run expanded.

@@ -35,7 +35,7 @@ protected:
         record_.path = path;
         record_.relativeStart = RelativeNameStart(path, entryLength_);
         const bool added = list_.Add(record_);
-        if (added && listed_ != nullptr) listed_->Add(data.device, data.inode);
+        if (added && listed_ != nullptr) listed_->AddUnsorted(data.device, data.inode);
         if (list_.IsCancelled() != 0) return Visit::EndFolder;
         return added ? Visit::Counted : Visit::Skipped;
     }
@@ -92,7 +92,7 @@ void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& opt
     record.path = entry.path;
     const std::size_t slash = entry.path.rfind(kSeparator);
     record.relativeStart = slash == std::string::npos ? 0 : static_cast<std::uint32_t>(slash + 1);
-    if (list.Add(record) && options.listed != nullptr) options.listed->Add(data.device, data.inode);
+    if (list.Add(record) && options.listed != nullptr) options.listed->AddUnsorted(data.device, data.inode);
 }
 
 void ExpandSet(const FileSet& set, ItemList& list, const ExpandOptions& options) {

@@ -16,7 +16,7 @@ struct ExpandOptions {
     // names it, as a command line names the folders `find -H` follows.
     bool followFolderLinks = true;
     // When set, receives the device and inode of every file listed (what a
-    // link leads to, for a link).
+    // link leads to, for a link), unsorted: the caller sorts them.
     FileIdentities* listed = nullptr;
 };
 

@@ -4,7 +4,19 @@
 
 namespace kivo {
 
+void FileIdentities::AddUnsorted(std::uint64_t device, std::uint64_t inode) {
+    keys_.push_back(Key{device, inode});
+}
+
+void FileIdentities::Sort() {
+    std::sort(keys_.begin(), keys_.end());
+    runLengths_.assign(1, keys_.size());
+}
+
 void FileIdentities::Add(std::uint64_t device, std::uint64_t inode) {
+    std::size_t sorted = 0;
+    for (const std::size_t length : runLengths_) sorted += length;
+    if (sorted != keys_.size()) Sort();
     keys_.push_back(Key{device, inode});
     runLengths_.push_back(1);
     while (runLengths_.size() >= 2) {
