@@ -13,6 +13,8 @@ constexpr int kMemLevel = 8;
 constexpr int kRawDeflateWindowBits = -15;
 // Room added to the output whenever deflate fills it.
 constexpr std::size_t kOutputStep = 16384;
+// Beyond deflate's bound: the sync flush's empty stored block.
+constexpr std::size_t kFlushMargin = 64;
 
 }  // namespace
 
@@ -50,7 +52,9 @@ private:
         const std::size_t size = job.DataSize();
         job.crc = static_cast<std::uint32_t>(
             crc32(0L, data + job.dictionarySize, static_cast<uInt>(size)));
-        job.output.resize(deflateBound(&stream_, static_cast<uLong>(size)) + kOutputStep);
+        // Sized to the bound, so that the many small files in flight hold
+        // little memory; grown in the rare case that it is not enough.
+        job.output.resize(deflateBound(&stream_, static_cast<uLong>(size)) + kFlushMargin);
         stream_.next_in = data + job.dictionarySize;
         stream_.avail_in = static_cast<uInt>(size);
         const int flush = job.last ? Z_FINISH : Z_SYNC_FLUSH;
@@ -69,6 +73,7 @@ private:
             else if (rc == Z_BUF_ERROR) return false;
         }
         job.output.resize(produced);
+        job.output.shrink_to_fit();
         return true;
     }
 

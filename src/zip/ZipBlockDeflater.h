@@ -33,8 +33,10 @@ struct DeflateJob {
     bool done = false;  // guarded by the workers' lock while threads run
 
     std::size_t DataSize() const { return input.size() - dictionarySize; }
-    // Memory the job holds, for the bound on work in flight.
-    std::size_t Footprint() const { return input.capacity() + output.capacity(); }
+    // Memory the job will hold once deflated, for the bound on work in
+    // flight: its input and, at most, about as much output. Fixed from
+    // submission on, so what is counted in is what is counted out.
+    std::size_t Footprint() const { return 2 * input.capacity() + 64; }
 };
 
 // Runs deflate jobs on `threads` worker threads, or on the calling thread
