@@ -67,6 +67,12 @@ bool OkEnabled(BindDialog& dialog) {
     return dialog.button(ID_BIND_OK)->isEnabled();
 }
 
+// The user's click, after the buttons were re-evaluated.
+void PressOk(BindDialog& dialog) {
+    QCoreApplication::processEvents();
+    dialog.button(ID_BIND_OK)->click();
+}
+
 void Select(BindDialog& dialog, const QString& setName) {
     dialog.chooser()->setCurrentIndex(dialog.chooser()->findText(setName));
 }
@@ -185,7 +191,7 @@ private slots:
             Select(d, "Docs");
             Choice(d, ID_BIND_EMPTY_FOLDERS_YES + 1)->click();  // "No"
             Type(Box(d, ID_BIND_PASSES), "999");
-            d.button(ID_BIND_OK)->click();
+            PressOk(d);
         }));
         QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_COPY); }, [&](BindDialog& d) {
             QCOMPARE(d.windowTitle(), QString("Bind Kivo Copy"));
@@ -194,20 +200,20 @@ private slots:
             Type(Box(d, ID_BIND_DESTINATION), " " + QString::fromStdString(copyTo) + " ");
             Choice(d, ID_BIND_OVERWRITE_ALWAYS + 1)->click();  // "Never"
             Choice(d, ID_BIND_SKIP_IF_MISSING)->click();
-            d.button(ID_BIND_OK)->click();
+            PressOk(d);
         }));
         QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_MOVE); }, [&](BindDialog& d) {
             Select(d, "Docs");
             Type(Box(d, ID_BIND_DESTINATION), QString::fromStdString(copyTo));
             Choice(d, ID_BIND_EMPTY_FOLDERS_YES + 2)->click();  // "Sub-folders only"
-            d.button(ID_BIND_OK)->click();
+            PressOk(d);
         }));
         QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_ZIP); }, [&](BindDialog& d) {
             Select(d, "Docs");
             Type(Box(d, ID_BIND_DESTINATION), QString::fromStdString(zipTo));
             Type(Box(d, ID_BIND_PREFIX), "  backup  ");
             Type(Box(d, ID_BIND_PASSWORD), " pw ");
-            d.button(ID_BIND_OK)->click();
+            PressOk(d);
             QCOMPARE(Box(d, ID_BIND_PREFIX)->text(), QString("backup"));
         }));
 
@@ -291,7 +297,7 @@ private slots:
             QVERIFY(Choice(d, ID_BIND_EMPTY_FOLDERS_YES + 2)->isChecked());
             QVERIFY(Choice(d, ID_BIND_SKIP_IF_MISSING)->isChecked());
             Choice(d, ID_BIND_EMPTY_FOLDERS_YES)->click();
-            d.button(ID_BIND_OK)->click();
+            PressOk(d);
         }));
         QCOMPARE(ReadFile(BindingStoreFilePath()), expected);
     }
@@ -318,7 +324,7 @@ private slots:
 
         QVERIFY(OnBindDialog([&] { list->EditSelected(); }, [](BindDialog& d) {
             Select(d, "Music");
-            d.button(ID_BIND_OK)->click();
+            PressOk(d);
         }));
         QCOMPARE(list->item(kFirstSavedRow)->text(), QString("Music"));
         const OperationList stored = StoredOperations();
@@ -353,7 +359,7 @@ private slots:
         Type(Box(dialog, ID_BIND_DESTINATION), QString::fromStdString(blocker + "/sub  "));
         MessageScript boxes;
         QVERIFY(OkEnabled(dialog));
-        dialog.button(ID_BIND_OK)->click();
+        PressOk(dialog);
         QCOMPARE(boxes.shown().size(), size_t{1});
         QCOMPARE(boxes.shown()[0].icon, MessageIcon::Exclamation);
         QCOMPARE(boxes.shown()[0].text,
