@@ -60,7 +60,7 @@ public slots:
     virtual void Refresh();
 
 protected:
-    // `widthUnits`/`heightUnits` are the dialog's size in dialog units.
+    // Every bind dialog is 251 dialog units wide; `heightUnits` tall.
     BindDialog(const QString& caption, int heightUnits, QWidget* parent);
 
     void AddControl(int id, QWidget* widget);
