@@ -2,6 +2,7 @@
 
 #include "model/FileSet.h"
 #include "model/Operation.h"
+#include "ui/BindDialogs.h"
 #include "ui/RowRoles.h"
 #include "ui/RunDialogs.h"
 #include "ui/SetEditorDialog.h"
@@ -35,7 +36,16 @@ std::unique_ptr<FileSet> DialogLauncher::CreateNamedSet(QWidget* parent, const s
     return set;
 }
 
-bool DialogLauncher::BindOperation(QWidget*, Operation&, bool) { return false; }
+bool DialogLauncher::BindOperation(QWidget* parent, Operation& operation, bool) {
+    // A new record holds the values of an empty dialog, so new and saved
+    // operations are filled alike.
+    std::unique_ptr<BindDialog> dialog = MakeBindDialog(operation.kind, parent);
+    if (dialog == nullptr) return false;
+    dialog->FillFrom(operation);
+    if (dialog->exec() != QDialog::Accepted) return false;
+    dialog->ApplyTo(operation);
+    return true;
+}
 
 bool DialogLauncher::RunOperation(QWidget* parent, int kind, const std::string& setName,
                                   const Operation* saved) {

@@ -4,16 +4,24 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "model/StringTable.h"
+#include "platform/Paths.h"
+#include "settings/Settings.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PickFolder.h"
 #include "ui/RunDialog.h"
+#include "ui/Texts.h"
 
 namespace kivo {
 
-QButtonGroup* AddRadioGroup(QVBoxLayout* layout, RunDialog* dialog, const QString& title,
-                            int firstId, std::initializer_list<const char*> texts) {
+QButtonGroup* AddRadioGroup(QVBoxLayout* layout, QWidget* dialog, const ControlRegistry& registry,
+                            const QString& title, int firstId,
+                            std::initializer_list<const char*> texts) {
     auto* box = new QGroupBox(title, dialog);
     auto* row = new QHBoxLayout(box);
     auto* group = new QButtonGroup(box);
@@ -22,7 +30,7 @@ QButtonGroup* AddRadioGroup(QVBoxLayout* layout, RunDialog* dialog, const QStrin
         auto* radio = new QRadioButton(QString::fromUtf8(text), box);
         group->addButton(radio, index);
         row->addWidget(radio);
-        dialog->AddControl(firstId + index, radio);
+        registry(firstId + index, radio);
         ++index;
     }
     row->addStretch(1);
@@ -31,14 +39,53 @@ QButtonGroup* AddRadioGroup(QVBoxLayout* layout, RunDialog* dialog, const QStrin
     return group;
 }
 
+namespace {
+
+ControlRegistry RegistryOf(RunDialog* dialog) {
+    return [dialog](int id, QWidget* control) { dialog->AddControl(id, control); };
+}
+
+}  // namespace
+
+QButtonGroup* AddRadioGroup(QVBoxLayout* layout, RunDialog* dialog, const QString& title,
+                            int firstId, std::initializer_list<const char*> texts) {
+    return AddRadioGroup(layout, dialog, RegistryOf(dialog), title, firstId, texts);
+}
+
+QButtonGroup* AddEmptyFoldersGroup(QVBoxLayout* layout, QWidget* dialog,
+                                   const ControlRegistry& registry, const QString& title) {
+    return AddRadioGroup(layout, dialog, registry, title, 1061, {"Yes", "No", "Sub-folders only"});
+}
+
 QButtonGroup* AddEmptyFoldersGroup(QVBoxLayout* layout, RunDialog* dialog, const QString& title) {
-    return AddRadioGroup(layout, dialog, title, 1061, {"Yes", "No", "Sub-folders only"});
+    return AddEmptyFoldersGroup(layout, dialog, RegistryOf(dialog), title);
 }
 
 void MakeRed(QLabel* label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
     label->setPalette(palette);
+}
+
+bool BrowseForFolder(QWidget* owner, QLineEdit* box, const char* setting) {
+    std::string folder = Trim(box->text().toStdString());
+    if (folder.empty()) folder = GetSetting(setting);
+    if (!PickFolder(owner, folder)) return false;
+    PutSetting(setting, folder);
+    box->setText(QString::fromStdString(folder));
+    return true;
+}
+
+bool CreateTypedFolder(QWidget* owner, QLineEdit* box, std::string& folder) {
+    folder = Trim(box->text().toStdString());
+    box->setText(QString::fromStdString(folder));
+    // An empty text names no folder at all: creating "" would report
+    // success and the files would land in the working folder.
+    if (folder.empty() || MakeFolders(folder) != 0) {
+        ShowExclamation(owner, UiText(IDS_CANNOT_CREATE_FOLDER, folder));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kivo

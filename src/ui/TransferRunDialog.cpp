@@ -72,26 +72,15 @@ bool TransferRunDialog::ReadyToAutoStart() const {
 }
 
 void TransferRunDialog::Browse() {
-    std::string folder = TrimmedDestination();
-    if (folder.empty()) folder = GetSetting(folderSetting_);
-    if (!PickFolder(this, folder)) return;
-    PutSetting(folderSetting_, folder);
-    destination_->setText(QString::fromStdString(folder));
-    QueueRefresh();
+    if (BrowseForFolder(this, destination_, folderSetting_)) QueueRefresh();
 }
 
 bool TransferRunDialog::PrepareDestination(CopyOptions& options) {
-    options.destinationFolder = TrimmedDestination();
-    destination_->setText(QString::fromStdString(options.destinationFolder));
     options.overwriteMode = std::max(0, overwrite_->checkedId());
     options.skipIfMissing = skipIfMissing_->isChecked() ? 1 : 0;
-    // An empty destination would name no folder at all; Start is disabled
-    // for it, but a queued auto-start must not copy into the working folder.
-    if (options.destinationFolder.empty() || MakeFolders(options.destinationFolder) != 0) {
-        ShowExclamation(this, UiText(IDS_CANNOT_CREATE_FOLDER, options.destinationFolder));
-        return false;
-    }
-    return true;
+    // Start is disabled for an empty destination, but a queued auto-start
+    // must not copy into the working folder either.
+    return CreateTypedFolder(this, destination_, options.destinationFolder);
 }
 
 }  // namespace kivo
