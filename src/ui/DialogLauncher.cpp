@@ -5,6 +5,7 @@
 #include "ui/RowRoles.h"
 #include "ui/RunDialogs.h"
 #include "ui/SetEditorDialog.h"
+#include "ui/ZipViewer.h"
 
 namespace kivo {
 
@@ -45,7 +46,10 @@ bool DialogLauncher::RunOperation(QWidget* parent, int kind, const std::string& 
     return dialog != nullptr && dialog->exec() == QDialog::Accepted;
 }
 
-void DialogLauncher::ShowZipViewer(QWidget*) {}
+void DialogLauncher::ShowZipViewer(QWidget* parent) {
+    ZipViewer viewer(parent);
+    viewer.exec();
+}
 void DialogLauncher::ShowAbout(QWidget*) {}
 void DialogLauncher::ShowConfigure(QWidget*) {}
 
