@@ -69,7 +69,8 @@ ZipViewer::ZipViewer(QWidget* parent, const std::string& archivePath)
     for (int column = 0; column < ZipEntryModel::ColumnCount; ++column) {
         list_->setColumnWidth(column, widths[column]);
     }
-    list_->installEventFilter(this);
+    // The viewport's own resize carries the new client width.
+    list_->viewport()->installEventFilter(this);
     views->addWidget(tree_, 1);
     views->addWidget(list_, 2);
     layout->addLayout(views, 1);
@@ -112,6 +113,7 @@ ZipViewer::~ZipViewer() {
     // goes, and child widgets would only go after it.
     for (ExtractDialog* dialog : findChildren<ExtractDialog*>()) delete dialog;
     // The list's rows point into the directory, which goes first as well.
+    list_->viewport()->removeEventFilter(this);
     model_->Clear();
 }
 
@@ -293,8 +295,8 @@ void ZipViewer::RefreshButtons() {
 }
 
 bool ZipViewer::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::Resize) {
-        const int client = list_->viewport()->width();
+    if (watched == list_->viewport() && event->type() == QEvent::Resize) {
+        const int client = static_cast<QResizeEvent*>(event)->size().width();
         list_->setColumnWidth(ZipEntryModel::ColName, std::max(0, client - 320));
         list_->setColumnWidth(ZipEntryModel::ColType, 120);
         list_->setColumnWidth(ZipEntryModel::ColSize, 80);

@@ -165,6 +165,10 @@ private slots:
         QCOMPARE(GetSetting("zipfilepath2"), Path("flat.zip"));
         QVERIFY(viewer.tree()->isHidden());
         QTRY_VERIFY(viewer.list()->width() > viewer.width() * 3 / 4);
+        // The name column takes what the other three leave.
+        viewer.resize(800, 500);
+        QTRY_COMPARE(viewer.list()->columnWidth(ZipEntryModel::ColName),
+                     viewer.list()->viewport()->width() - 320);
     }
 
     void foldersShowUnderTheArchiveItemAndExtractAllWritesEverything() {
