@@ -8,6 +8,7 @@
 #include "ui/SetEditorDialog.h"
 #include "ui/AboutDialog.h"
 #include "ui/ConfigureDialog.h"
+#include "ui/ZipViewer.h"
 
 namespace kivo {
 
@@ -57,7 +58,11 @@ bool DialogLauncher::RunOperation(QWidget* parent, int kind, const std::string& 
     return dialog != nullptr && dialog->exec() == QDialog::Accepted;
 }
 
-void DialogLauncher::ShowZipViewer(QWidget*) {}
+void DialogLauncher::ShowZipViewer(QWidget* parent) {
+    ZipViewer viewer(parent);
+    viewer.exec();
+}
+
 void DialogLauncher::ShowAbout(QWidget* parent) {
     AboutDialog dialog(parent);
     dialog.exec();

@@ -135,7 +135,8 @@ void RunDialog::showEvent(QShowEvent* event) {
 }
 
 void RunDialog::Initialise() {
-    chooser_->SelectByName(setName_);
+    // A dialog without a set chooser (extraction) has no set to select.
+    if (chooser_ != nullptr) chooser_->SelectByName(setName_);
     if (autoStart_ && ReadyToAutoStart()) {
         QMetaObject::invokeMethod(this, &RunDialog::Start, Qt::QueuedConnection);
         return;
@@ -203,6 +204,10 @@ void RunDialog::Ended(const RunResult& result) {
     cancel_.store(0);
     idle_ = true;
     ShowBusy(false);
+    HandleEnd(result);
+}
+
+void RunDialog::HandleEnd(const RunResult& result) {
     switch (result.end) {
     case RunEnd::Done:
         accept();

@@ -94,6 +94,13 @@ protected:
     virtual void InitialFocus() {}
     // Buttons are re-evaluated together, after the current event.
     void QueueRefresh();
+    // The dialog's answer to the end of a run, once the worker is gone and
+    // the dialog is idle again. The base closes it on every end: OK after a
+    // completed run, Cancel after a stopped one or (showing the text first)
+    // a failed one.
+    virtual void HandleEnd(const RunResult& result);
+    // For a dialog that stays open after an end: Start may run again.
+    void AllowAnotherRun() { started_ = false; }
 
     // The selected set copied for the worker; null when none is selected.
     std::shared_ptr<const FileSet> SelectedSetCopy() const;
