@@ -99,10 +99,7 @@ void AddFoldersDialog::CreateControls() {
             widget = new QLabel(text, this);
             break;
         default: {
-            auto* push = new QPushButton(text, this);
-            push->setAutoDefault(false);
-            if (t.id == ID_OK) push->setDefault(true);
-            widget = push;
+            widget = MakeTemplateButton(this, text, t.id == ID_OK);
             break;
         }
         }

@@ -78,10 +78,7 @@ void FilterBuilderDialog::CreateControls() {
         case ID_REVERSE_CHECK:
         case ID_OK:
         case ID_CANCEL: {
-            auto* push = new QPushButton(text, this);
-            push->setAutoDefault(false);
-            if (t.id == ID_OK) push->setDefault(true);
-            widget = push;
+            widget = MakeTemplateButton(this, text, t.id == ID_OK);
             break;
         }
         default:

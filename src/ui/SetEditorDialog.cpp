@@ -88,10 +88,7 @@ void SetEditorDialog::CreateControls() {
             widget = entries_;
             break;
         default: {
-            auto* push = new QPushButton(text, this);
-            push->setAutoDefault(false);
-            if (t.id == ID_OK) push->setDefault(true);
-            widget = push;
+            widget = MakeTemplateButton(this, text, t.id == ID_OK);
             break;
         }
         }
