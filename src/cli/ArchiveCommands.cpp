@@ -12,7 +12,7 @@
 #include "model/StringTable.h"
 #include "platform/Paths.h"
 #include "zip/ExtractRun.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace kivo::cli {
 

@@ -7,7 +7,7 @@
 #include <QIcon>
 #include <vector>
 
-#include "zip/ZipEntry.h"
+#include "zip/format/ZipEntry.h"
 
 namespace kivo {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 class QPushButton;
 class QTreeView;

@@ -11,11 +11,11 @@
 #include "model/StringTable.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
-#include "zip/Crc32.h"
+#include "zip/format/Crc32.h"
 #include "zip/ExtractTarget.h"
-#include "zip/ZipCrypto.h"
-#include "zip/ZipExtraFields.h"
-#include "zip/ZipFormat.h"
+#include "zip/format/ZipCrypto.h"
+#include "zip/format/ZipExtraFields.h"
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
 

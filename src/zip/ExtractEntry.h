@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/File.h"
-#include "zip/ZipEntry.h"
-#include "zip/ZipProgress.h"
+#include "zip/format/ZipEntry.h"
+#include "zip/format/ZipProgress.h"
 
 namespace kivo::zip {
 

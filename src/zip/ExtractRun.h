@@ -5,7 +5,7 @@
 #include <string>
 
 #include "report/RunSink.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace kivo::zip {
 

@@ -11,8 +11,8 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
-#include "zip/ZipEntryWriter.h"
-#include "zip/ZipFormat.h"
+#include "zip/format/ZipEntryWriter.h"
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
 

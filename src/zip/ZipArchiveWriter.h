@@ -7,8 +7,8 @@
 #include <string>
 
 #include "scan/ItemList.h"
-#include "zip/ZipLimits.h"
-#include "zip/ZipProgress.h"
+#include "zip/format/ZipLimits.h"
+#include "zip/format/ZipProgress.h"
 
 namespace kivo::zip {
 

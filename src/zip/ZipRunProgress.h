@@ -2,7 +2,7 @@
 // The ZipProgress of a run: cancels on the run's cancel flag and moves the
 // run's progress bar.
 #include "report/RunSink.h"
-#include "zip/ZipProgress.h"
+#include "zip/format/ZipProgress.h"
 
 namespace kivo::zip {
 

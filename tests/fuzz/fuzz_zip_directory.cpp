@@ -8,7 +8,7 @@
 
 #include "FuzzSeeds.h"
 #include "ZipFuzzSeeds.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "FuzzSeeds.h"
 #include "ZipFuzzSeeds.h"
 #include "zip/ExtractEntry.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace fs = std::filesystem;
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "zip/Crc32.h"
-#include "zip/ZipCrypto.h"
+#include "zip/format/Crc32.h"
+#include "zip/format/ZipCrypto.h"
 
 namespace kivo::zip {
 namespace {

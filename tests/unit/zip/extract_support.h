@@ -10,7 +10,7 @@
 
 #include "reader_ArchiveBytes.h"
 #include "support/TempDir.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace kivo::test {
 

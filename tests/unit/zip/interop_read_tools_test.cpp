@@ -9,7 +9,7 @@
 
 #include "support/TempDir.h"
 #include "zip/ExtractRun.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace kivo::zip {
 namespace {

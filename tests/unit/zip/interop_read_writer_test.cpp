@@ -11,7 +11,7 @@
 #include "support/TempDir.h"
 #include "zip/ExtractEntry.h"
 #include "zip/ZipArchiveWriter.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace kivo::zip {
 namespace {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "zip/ZipCrypto.h"
-#include "zip/ZipFormat.h"
+#include "zip/format/ZipCrypto.h"
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::test {
 

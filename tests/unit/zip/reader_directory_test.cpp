@@ -8,8 +8,8 @@
 #include "platform/Faults.h"
 #include "reader_ArchiveBytes.h"
 #include "support/TempDir.h"
-#include "zip/ZipDirectory.h"
-#include "zip/ZipFolderIndex.h"
+#include "zip/format/ZipDirectory.h"
+#include "zip/format/ZipFolderIndex.h"
 
 namespace kivo::zip {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "reader_ArchiveBytes.h"
 #include "support/TempDir.h"
-#include "zip/Cp437.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/Cp437.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace kivo::zip {
 namespace {

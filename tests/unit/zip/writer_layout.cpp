@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "zip/DosDateTime.h"
+#include "zip/format/DosDateTime.h"
 #include "zip/ZipArchiveWriter.h"
-#include "zip/ZipCrypto.h"
+#include "zip/format/ZipCrypto.h"
 #include "zip/writer_support.h"
 
 namespace kivo::zip {

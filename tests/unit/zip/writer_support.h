@@ -13,7 +13,7 @@
 
 #include "platform/Random.h"
 #include "scan/ItemList.h"
-#include "zip/ZipCrypto.h"
+#include "zip/format/ZipCrypto.h"
 #include "support/TempDir.h"
 
 namespace kivo::test {

@@ -9,7 +9,7 @@
 
 #include "model/FileSet.h"
 #include "platform/Faults.h"
-#include "zip/ZipProgress.h"
+#include "zip/format/ZipProgress.h"
 #include "zip/ZipWorker.h"
 #include "zip/writer_support.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/File.h"
-#include "zip/ZipEntry.h"
+#include "zip/format/ZipEntry.h"
 
 namespace kivo::zip {
 

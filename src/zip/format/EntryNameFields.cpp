@@ -1,7 +1,7 @@
-#include "zip/EntryNameFields.h"
+#include "zip/format/EntryNameFields.h"
 
-#include "zip/Crc32.h"
-#include "zip/ZipFormat.h"
+#include "zip/format/Crc32.h"
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "platform/File.h"
-#include "zip/ZipBlockDeflater.h"
-#include "zip/ZipCrypto.h"
-#include "zip/ZipFormat.h"
-#include "zip/ZipLimits.h"
-#include "zip/ZipProgress.h"
+#include "zip/format/ZipBlockDeflater.h"
+#include "zip/format/ZipCrypto.h"
+#include "zip/format/ZipFormat.h"
+#include "zip/format/ZipLimits.h"
+#include "zip/format/ZipProgress.h"
 
 namespace kivo::zip {
 

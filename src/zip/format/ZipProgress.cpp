@@ -1,4 +1,4 @@
-#include "zip/ZipProgress.h"
+#include "zip/format/ZipProgress.h"
 
 namespace kivo::zip {
 

@@ -1,4 +1,4 @@
-#include "zip/ZipFolderIndex.h"
+#include "zip/format/ZipFolderIndex.h"
 
 namespace kivo::zip {
 

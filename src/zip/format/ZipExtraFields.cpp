@@ -1,6 +1,6 @@
-#include "zip/ZipExtraFields.h"
+#include "zip/format/ZipExtraFields.h"
 
-#include "zip/ZipFormat.h"
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
 

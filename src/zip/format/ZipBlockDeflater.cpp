@@ -1,4 +1,4 @@
-#include "zip/ZipBlockDeflater.h"
+#include "zip/format/ZipBlockDeflater.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "zip/Crc32.h"
+#include "zip/format/Crc32.h"
 
 
 namespace kivo::zip {

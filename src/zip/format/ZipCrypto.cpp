@@ -1,8 +1,8 @@
-#include "zip/ZipCrypto.h"
+#include "zip/format/ZipCrypto.h"
 
 #include <cstring>
 
-#include "zip/Crc32.h"
+#include "zip/format/Crc32.h"
 
 namespace kivo::zip {
 

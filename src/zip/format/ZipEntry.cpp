@@ -1,4 +1,4 @@
-#include "zip/ZipEntry.h"
+#include "zip/format/ZipEntry.h"
 
 #include <cstring>
 #include <strings.h>

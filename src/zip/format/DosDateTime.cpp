@@ -1,4 +1,4 @@
-#include "zip/DosDateTime.h"
+#include "zip/format/DosDateTime.h"
 
 namespace kivo::zip {
 

@@ -1,12 +1,12 @@
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "zip/Cp437.h"
-#include "zip/ZipExtraFields.h"
-#include "zip/ZipFolderIndex.h"
-#include "zip/ZipFormat.h"
+#include "zip/format/Cp437.h"
+#include "zip/format/ZipExtraFields.h"
+#include "zip/format/ZipFolderIndex.h"
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
 

@@ -1,4 +1,4 @@
-#include "zip/ZipEntryWriter.h"
+#include "zip/format/ZipEntryWriter.h"
 
 #include <zlib.h>
 
@@ -8,9 +8,9 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Random.h"
-#include "zip/Crc32.h"
-#include "zip/DosDateTime.h"
-#include "zip/EntryNameFields.h"
+#include "zip/format/Crc32.h"
+#include "zip/format/DosDateTime.h"
+#include "zip/format/EntryNameFields.h"
 
 namespace kivo::zip {
 

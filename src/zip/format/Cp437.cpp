@@ -1,6 +1,6 @@
-#include "zip/Cp437.h"
+#include "zip/format/Cp437.h"
 
-#include "zip/ZipFormat.h"
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
 
