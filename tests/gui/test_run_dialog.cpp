@@ -15,6 +15,7 @@
 #include "GuiTestSupport.h"
 #include "ui/common/DialogRunSink.h"
 #include "ui/common/MessageBoxes.h"
+#include "ui/common/RunJob.h"
 #include "ui/common/SetChooser.h"
 #include "ui/run/RunDialogBase.h"
 
@@ -194,6 +195,58 @@ private slots:
         const int paints = dialog.sink()->paintCount();
         QVERIFY2(paints <= elapsed / DialogRunSink::kPaintIntervalMs + 2,
                  qPrintable(QString("%1 paints in %2 ms").arg(paints).arg(elapsed)));
+    }
+
+    // The job on its own, as the Filter Builder uses it: no progress
+    // widgets, the end delivered on the window's thread once the worker is
+    // gone, a stop asked through Cancel seen by the worker.
+    void JobDeliversItsEndOnTheWindowThread() {
+        RunJob job;
+        Gate gate;
+        std::atomic<bool> reported{false};
+        QThread* endThread = nullptr;
+        RunResult end{RunEnd::Done, {}};
+        connect(&job, &RunJob::finished, &job, [&](const RunResult& result) {
+            endThread = QThread::currentThread();
+            end = result;
+        });
+        QVERIFY(job.Start([&](CancelFlag& cancel, RunSink& sink) {
+            sink.SetPhase("ignored without widgets");
+            reported.store(true);
+            return gate.Wait(cancel);
+        }));
+        QVERIFY(job.running());
+        QVERIFY(!job.Start([](CancelFlag&, RunSink&) { return RunResult{}; }));
+        QTRY_VERIFY(reported.load());
+        job.Cancel();
+        QCOMPARE(job.cancelRequested(), 1);
+        QTRY_VERIFY(!job.running());
+        QCOMPARE(endThread, QThread::currentThread());
+        QCOMPARE(int(end.end), int(RunEnd::Stopped));
+        QCOMPARE(job.cancelRequested(), 0);
+        // Ready for another run.
+        QVERIFY(job.Start([](CancelFlag&, RunSink&) { return RunResult{RunEnd::Failed, "x"}; }));
+        QTRY_COMPARE(int(end.end), int(RunEnd::Failed));
+    }
+
+    // A window torn down mid-run takes its job along: the worker is asked to
+    // stop and waited for, and no end is delivered to the gone job.
+    void JobDestroyedMidRunStopsItsWorker() {
+        Gate gate;
+        std::atomic<bool> stopped{false};
+        int ends = 0;
+        {
+            RunJob job;
+            connect(&job, &RunJob::finished, this, [&ends] { ++ends; });
+            QVERIFY(job.Start([&](CancelFlag& cancel, RunSink&) {
+                const RunResult result = gate.Wait(cancel);
+                stopped.store(result.end == RunEnd::Stopped);
+                return result;
+            }));
+        }
+        QVERIFY(stopped.load());
+        QCoreApplication::processEvents();
+        QCOMPARE(ends, 0);
     }
 };
 

@@ -9,7 +9,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <system_error>
 
 #include "model/FileSet.h"
 #include "ui/common/DialogRunSink.h"
@@ -47,7 +46,9 @@ bool IsButtonEvent(QEvent::Type type) {
 
 RunDialogBase::RunDialogBase(const QString& caption, const std::string& setName, bool autoStart,
                      DialogLauncher& launcher, QWidget* parent)
-    : QDialog(parent), launcher_(launcher), setName_(setName), autoStart_(autoStart) {
+    : QDialog(parent), launcher_(launcher), setName_(setName), autoStart_(autoStart),
+      job_(new RunJob(this)) {
+    connect(job_, &RunJob::finished, this, &RunDialogBase::Ended);
     setWindowTitle(caption);
     setMinimumWidth(DialogUnits(font()).X(kTemplateWidth));
 }
@@ -55,8 +56,7 @@ RunDialogBase::RunDialogBase(const QString& caption, const std::string& setName,
 RunDialogBase::~RunDialogBase() {
     // A dialog only closes after its run ended; this covers a dialog torn
     // down with its parent while the worker still runs.
-    cancel_.store(1);
-    JoinWorker();
+    job_->CancelAndWait();
     if (!idle_) ShowBusy(false);
 }
 
@@ -108,7 +108,7 @@ void RunDialogBase::AddProgressArea(QVBoxLayout* layout) {
     AddControl(ID_PHASE_LABEL, phase_);
     AddControl(ID_COUNTER_LABEL, counter_);
     AddControl(ID_PROGRESS_BAR, bar_);
-    sink_ = new DialogRunSink(phase_, counter_, bar_, this);
+    job_->ShowProgressIn(phase_, counter_, bar_);
 }
 
 void RunDialogBase::AddButtons(QVBoxLayout* layout) {
@@ -176,33 +176,16 @@ void RunDialogBase::Start() {
     Job job = PrepareJob();
     if (!job) return;
     bar_->setValue(0);
-    cancel_.store(0);
-    try {
-        worker_ = std::thread([this, job = std::move(job)] {
-            const RunResult result = job(cancel_, *sink_);
-            // Queued after every report of the run, and handled only once
-            // Start has returned.
-            QMetaObject::invokeMethod(this, [this, result] { Ended(result); },
-                                      Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {
-        // No thread: the dialog stays idle with "Start" enabled.
-        return;
-    }
+    // Without a thread the dialog stays idle with "Start" enabled. The end
+    // is queued, so it is handled only once Start has returned.
+    if (!job_->Start(std::move(job))) return;
     idle_ = false;
     started_ = true;
     start_->setEnabled(false);
     ShowBusy(true);
 }
 
-void RunDialogBase::JoinWorker() {
-    if (worker_.joinable()) worker_.join();
-}
-
 void RunDialogBase::Ended(const RunResult& result) {
-    JoinWorker();
-    sink_->PaintNow();
-    cancel_.store(0);
     idle_ = true;
     ShowBusy(false);
     HandleEnd(result);
@@ -227,7 +210,7 @@ void RunDialogBase::reject() {
         QDialog::reject();
         return;
     }
-    cancel_.store(1);
+    job_->Cancel();
 }
 
 void RunDialogBase::ShowBusy(bool busy) {

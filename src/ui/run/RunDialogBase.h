@@ -1,7 +1,7 @@
 #pragma once
 // What every run dialog shares: the set chooser, the phase and counter
-// labels, the bar, "Start" and "Cancel", one worker thread per run, and the
-// three ends. While a run lasts only "Cancel" and Escape act, and the wait
+// labels, the bar, "Start" and "Cancel", the run job that carries the
+// worker, and the three ends. While a run lasts only "Cancel" and Escape act, and the wait
 // cursor shows everywhere but over "Cancel". Every end closes the dialog:
 // a completed run with OK, a stopped or failed one with Cancel.
 #include <QDialog>
@@ -12,10 +12,10 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "report/RunSink.h"
+#include "ui/common/RunJob.h"
 
 class QButtonGroup;
 class QLabel;
@@ -49,7 +49,7 @@ class RunDialogBase : public QDialog {
 public:
     // The job a worker thread runs: everything it needs is copied into it
     // when the run starts, so it never reads a widget.
-    using Job = std::function<RunResult(CancelFlag& cancel, RunSink& sink)>;
+    using Job = RunJob::Work;
 
     ~RunDialogBase() override;
 
@@ -58,7 +58,7 @@ public:
     void AddControl(int id, QWidget* widget);
     QPushButton* button(int id) const;
     SetChooser* chooser() const { return chooser_; }
-    DialogRunSink* sink() const { return sink_; }
+    DialogRunSink* sink() const { return job_->sink(); }
 
     // A saved operation's options, before the dialog is shown; the dialog
     // then starts by itself when its set and destination allow it.
@@ -66,7 +66,7 @@ public:
 
     bool idle() const { return idle_; }
     bool autoStart() const { return autoStart_; }
-    int cancelRequested() const { return cancel_.load(); }
+    int cancelRequested() const { return job_->cancelRequested(); }
 
 public slots:
     // "Start": reads the options and, when they allow it, starts the run.
@@ -114,7 +114,6 @@ private:
     void Initialise();
     void Ended(const RunResult& result);
     void ShowBusy(bool busy);
-    void JoinWorker();
 
     DialogLauncher& launcher_;
     std::string setName_;
@@ -123,8 +122,7 @@ private:
     bool idle_ = true;
     bool started_ = false;
     bool refreshQueued_ = false;
-    CancelFlag cancel_{0};
-    std::thread worker_;
+    RunJob* job_ = nullptr;
     std::map<int, QWidget*> controls_;
     SetChooser* chooser_ = nullptr;
     QLabel* phase_ = nullptr;
@@ -132,7 +130,6 @@ private:
     QProgressBar* bar_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
-    DialogRunSink* sink_ = nullptr;
     // Widgets whose own cursor the wait cursor replaced while running.
     std::vector<std::pair<QPointer<QWidget>, QCursor>> savedCursors_;
 };

@@ -10,6 +10,7 @@
 #include "scan/Format.h"
 #include "scan/Survey.h"
 #include "ui/common/DialogUnits.h"
+#include "ui/common/RunJob.h"
 #include "ui/common/Texts.h"
 #include "ui/sets/FileTypeRow.h"
 #include "ui/sets/FilterBuilderTemplate.h"
@@ -29,6 +30,8 @@ FileTypeRow* RowAt(const QTreeWidget* list, int index) {
 FilterBuilderDialog::FilterBuilderDialog(std::vector<std::string> folders, bool includeSubfolders,
                                          QWidget* parent)
     : QDialog(parent), folders_(std::move(folders)), includeSubfolders_(includeSubfolders) {
+    job_ = new RunJob(this);
+    connect(job_, &RunJob::finished, this, &FilterBuilderDialog::FinishSurvey);
     setWindowTitle(QString::fromLatin1(kCaption));
     CreateControls();
     ConnectCommands();
@@ -121,23 +124,27 @@ QLabel* FilterBuilderDialog::valueLabel(int id) const { return qobject_cast<QLab
 
 void FilterBuilderDialog::StartSurvey() {
     startTimer_->stop();
-    if (worker_.joinable()) return;
+    if (job_->running()) return;
     list_->clear();
     survey_ = std::make_unique<FileTypeSurvey>();
     runningCount_.store(0);
-    finished_ = false;
-    countTimer_->start();
-    worker_ = std::thread([this] {
+    // The worker reads only the folders and fills only the survey, both
+    // left alone by the window until the job has finished.
+    const bool started = job_->Start([this](CancelFlag& cancel, RunSink&) {
         survey_->Run(
             folders_, includeSubfolders_,
-            [this](std::uint64_t count) {
+            [this, &cancel](std::uint64_t count) {
                 runningCount_.store(count, std::memory_order_relaxed);
-                if (observer_) observer_(count, cancel_);
+                if (observer_) observer_(count, cancel);
             },
-            &cancel_);
-        // Runs on the window's thread; dropped if the window is gone.
-        QMetaObject::invokeMethod(this, [this] { FinishSurvey(); }, Qt::QueuedConnection);
+            &cancel);
+        RunResult result;
+        if (cancel.load() != 0) result.end = RunEnd::Stopped;
+        return result;
     });
+    if (!started) return;
+    surveying_ = true;
+    countTimer_->start();
 }
 
 void FilterBuilderDialog::ShowRunningCount() {
@@ -145,11 +152,10 @@ void FilterBuilderDialog::ShowRunningCount() {
         QString::fromStdString(FormatCount(runningCount_.load(std::memory_order_relaxed))));
 }
 
-void FilterBuilderDialog::FinishSurvey() {
+void FilterBuilderDialog::FinishSurvey(const RunResult& result) {
     countTimer_->stop();
-    if (worker_.joinable()) worker_.join();
-    finished_ = true;
-    if (cancel_.load() != 0) return;
+    surveying_ = false;
+    if (result.end != RunEnd::Done) return;
     const QSignalBlocker quiet(list_);
     list_->setUpdatesEnabled(false);
     for (const FileTypeRecord& record : survey_->Records()) {
@@ -221,9 +227,8 @@ void FilterBuilderDialog::reject() {
 void FilterBuilderDialog::StopWorker() {
     startTimer_->stop();
     countTimer_->stop();
-    if (!worker_.joinable()) return;
-    cancel_.store(1);
-    worker_.join();
+    surveying_ = false;
+    job_->CancelAndWait();
 }
 
 }  // namespace kivo

@@ -1,8 +1,8 @@
 #pragma once
 // The Filter Builder: surveys the files under the chosen folders, one row
 // per extension, and turns the checked rows into filter patterns ("*.ext").
-// The survey runs on a worker thread so the window stays responsive; Cancel
-// stops it and closes the window.
+// The survey runs as a run job so the window stays responsive; Cancel stops
+// it and closes the window.
 #include <QDialog>
 #include <atomic>
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "report/RunSink.h"
@@ -23,6 +22,7 @@ class QTreeWidget;
 namespace kivo {
 
 class FileTypeSurvey;
+class RunJob;
 
 class FilterBuilderDialog : public QDialog {
     Q_OBJECT
@@ -34,7 +34,7 @@ public:
 
     // After OK: "*.<ext>" for each checked row, in display order.
     const std::vector<std::string>& patterns() const { return patterns_; }
-    bool surveying() const { return worker_.joinable() && !finished_; }
+    bool surveying() const { return surveying_; }
 
     QWidget* control(int id) const;
     QPushButton* button(int id) const;
@@ -66,7 +66,7 @@ private:
     void CreateControls();
     void ConnectCommands();
     void ShowRunningCount();
-    void FinishSurvey();
+    void FinishSurvey(const RunResult& result);
     void RefreshTotals();
     void StopWorker();
 
@@ -78,11 +78,10 @@ private:
     QTimer* countTimer_ = nullptr;
 
     std::unique_ptr<FileTypeSurvey> survey_;
-    std::thread worker_;
-    CancelFlag cancel_{0};
+    RunJob* job_ = nullptr;
     std::atomic<std::uint64_t> runningCount_{0};
     FileObserver observer_;
-    bool finished_ = false;
+    bool surveying_ = false;
 
     bool ascending_ = false;  // direction of the last sort
     std::vector<std::string> patterns_;
