@@ -1,5 +1,6 @@
 // The launchers, the Configure and About boxes, and the uninstall, each in
 // a home and settings folders of its own.
+#include <QAccessible>
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -381,6 +382,37 @@ private slots:
 
         QCOMPARE(opened.urls, releaseInside ? QList<QUrl>{QUrl(HomePageAddress())} : QList<QUrl>{});
         QVERIFY(link->text().endsWith(" (" + HomePageAddress() + ")"));
+    }
+
+    // Without a mouse: Tab reaches the link, Space and Enter open it, and
+    // assistive technology sees a link it can press.
+    void theLinkOpensFromTheKeyboard_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("space") << int(Qt::Key_Space);
+        QTest::newRow("enter") << int(Qt::Key_Return);
+    }
+    void theLinkOpensFromTheKeyboard() {
+        QFETCH(int, key);
+        OpenedUrls opened;
+        const QString scheme = QUrl(HomePageAddress()).scheme();
+        QDesktopServices::setUrlHandler(scheme, &opened, "open");
+        AboutDialog about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowActive(&about));
+        HyperLink* link = about.link();
+        for (int i = 0; i < 10 && QApplication::focusWidget() != link; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), link);
+        QTest::keyClick(link, Qt::Key(key));
+        QDesktopServices::unsetUrlHandler(scheme);
+        QCOMPARE(opened.urls, QList<QUrl>{QUrl(HomePageAddress())});
+        QVERIFY(about.isVisible());
+
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(link);
+        QCOMPARE(item->role(), QAccessible::Link);
+        QVERIFY(item->state().focusable);
+        QVERIFY(item->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     }
 
     void theLinkFitsItsTextAndStaysReadable() {

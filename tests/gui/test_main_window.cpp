@@ -1,5 +1,7 @@
 // The main window driven through its real widgets: clicks, double-clicks,
 // keys and drag events sent to the operation list.
+#include <QAccessible>
+#include <QTimer>
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -474,6 +476,46 @@ private slots:
         dialogs.answerOk = false;
         menu->actions()[0]->trigger();
         QCOMPARE(window.operationList()->count(), 6);
+    }
+
+    // Keyboard alone: Space on "New..." of the operations opens the bind
+    // menu, which assistive technology finds under the application, and
+    // the arrow keys and Enter choose from it.
+    void bindMenuWorksFromTheKeyboard() {
+        IsolatedEnvironment env;
+        WriteStores({"Docs"}, {});
+        RecordingLauncher dialogs;
+        dialogs.nameToGive = "Docs";
+        MainWindow window(dialogs);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWidget* newOperation = window.control(ID_OPERATION_NEW);
+        for (int i = 0; i < 20 && QApplication::focusWidget() != newOperation; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), newOperation);
+
+        QStringList seen;
+        QTimer::singleShot(0, [&seen] {
+            QWidget* menu = QApplication::activePopupWidget();
+            if (menu == nullptr) return;
+            QAccessibleInterface* application = QAccessible::queryAccessibleInterface(qApp);
+            for (int i = 0; i < application->childCount(); ++i) {
+                QAccessibleInterface* window = application->child(i);
+                if (window == nullptr || window->object() != menu) continue;
+                QCOMPARE(application->indexOfChild(window), i);
+                for (int j = 0; j < window->childCount(); ++j) seen << window->child(j)->text(QAccessible::Name);
+            }
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::keyClick(newOperation, Qt::Key_Space);
+
+        QCOMPARE(seen, QStringList({"Bind Delete...", "Bind Copy...", "Bind Move...", "Bind Zip..."}));
+        QCOMPARE(dialogs.calls.size(), size_t{1});
+        QCOMPARE(dialogs.calls[0].dialog, std::string("Bind"));
+        QCOMPARE(dialogs.calls[0].kind, int(OPERATION_COPY));
     }
 
     void editingAnOperationKeepsTheRecordOnCancel() {

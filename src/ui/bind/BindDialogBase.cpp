@@ -44,7 +44,7 @@ void BindDialogBase::AddChooser(QVBoxLayout* layout) {
     auto* label = new QLabel(tr("Kivo:"), this);
     // Without a launcher the chooser has no "Create..." or "Property...".
     chooser_ = new SetChooser(this, nullptr);
-    chooser_->setAccessibleName(tr("Kivo:"));
+    chooser_->setAccessibleName(tr("Kivo"));
     chooser_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     label->setBuddy(chooser_);
     layout->addWidget(label);
@@ -60,6 +60,7 @@ void BindDialogBase::AddDestination(QVBoxLayout* layout, const char* setting) {
     destination_->setAccessibleName(tr("Destination Folder:"));
     label->setBuddy(destination_);
     auto* browse = new QPushButton(tr("..."), this);
+    browse->setAccessibleName(tr("Choose destination folder..."));
     browse->setAutoDefault(false);
     browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
     auto* row = new QHBoxLayout;

@@ -5,6 +5,7 @@
 #include "model/SetList.h"
 #include "model/SetName.h"
 #include "model/StringTable.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/DialogLauncher.h"
 #include "ui/common/StoreFiles.h"
 
@@ -19,6 +20,7 @@ constexpr int kCreateId = 1047;
 
 SetChooser::SetChooser(QWidget* parent, DialogLauncher* launcher, QWidget* buttonParent)
     : QComboBox(parent), launcher_(launcher) {
+    InstallAccessibleInterfaces();
     setEditable(false);
     SetList list;
     list.Load(SetStoreFile());

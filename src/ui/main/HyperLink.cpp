@@ -1,8 +1,13 @@
 #include "ui/main/HyperLink.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QUrl>
 
 namespace kivo {
@@ -14,6 +19,36 @@ const QColor kHoverText{0, 0, 255};
 
 bool IsDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
 
+class LinkInterface : public QAccessibleWidget {
+public:
+    explicit LinkInterface(HyperLink* link) : QAccessibleWidget(link, QAccessible::Link) {}
+    QString text(QAccessible::Text t) const override {
+        auto* link = static_cast<HyperLink*>(widget());
+        if (t == QAccessible::Name) {
+            return link->accessibleName().isEmpty() ? link->text() : link->accessibleName();
+        }
+        if (t == QAccessible::Value) return link->target();
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction()) {
+            static_cast<HyperLink*>(widget())->Open();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* LinkFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("kivo::HyperLink")) {
+        return new LinkInterface(static_cast<HyperLink*>(object));
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 HyperLink::HyperLink(const QString& text, QWidget* parent) : QLabel(text, parent) {
@@ -21,6 +56,12 @@ HyperLink::HyperLink(const QString& text, QWidget* parent) : QLabel(text, parent
     underlined.setUnderline(true);
     setFont(underlined);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(LinkFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
 }
 
 QString HyperLink::target() {
@@ -58,6 +99,11 @@ void HyperLink::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     painter.setPen(textColour());
     painter.drawText(contentsRect(), static_cast<int>(alignment()), text());
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }
 
 void HyperLink::SetHovering(bool hovering) {
@@ -88,7 +134,35 @@ void HyperLink::mouseReleaseEvent(QMouseEvent* event) {
     const bool inside = rect().contains(event->position().toPoint());
     SetHovering(false);
     // The desktop's opener runs as a process of its own: nothing waits here.
-    if (inside) QDesktopServices::openUrl(QUrl(target()));
+    if (inside) Open();
+}
+
+void HyperLink::Open() { QDesktopServices::openUrl(QUrl(target())); }
+
+void HyperLink::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            Open();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void HyperLink::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void HyperLink::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    update();
 }
 
 }  // namespace kivo

@@ -3,12 +3,15 @@
 // and blue when the pointer is over it (on a dark palette the palette's own
 // text and link colours, so it stays readable), with the pointing-hand
 // cursor. It opens only when the button is released inside it, and opening
-// does not block the window.
+// does not block the window. It takes focus like a button and opens on
+// Space and Enter, and assistive technology sees it as a link it can press.
 #include <QLabel>
 
 namespace kivo {
 
 class HyperLink : public QLabel {
+    Q_OBJECT
+
 public:
     HyperLink(const QString& text, QWidget* parent);
 
@@ -25,6 +28,12 @@ public:
     void FitToText();
 
     bool hovering() const { return hovering_; }
+
+public slots:
+    // Opens the target with the desktop's opener.
+    void Open();
+
+public:
     QColor textColour() const;
 
 protected:
@@ -34,6 +43,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void SetHovering(bool hovering);

@@ -60,6 +60,26 @@ MainWindow::MainWindow(DialogLauncher& dialogs, QWidget* parent)
     QueueButtonRefresh();
 }
 
+namespace {
+
+// Screen readers name the lists after their group boxes, and tell apart
+// the buttons both groups label alike.
+const char* AccessibleNameOf(int id) {
+    switch (id) {
+    case ID_SET_LIST: return "Kivo List";
+    case ID_OPERATION_LIST: return "Operation";
+    case ID_SET_NEW: return "New set...";
+    case ID_OPERATION_NEW: return "New operation...";
+    case ID_SET_PROPERTY: return "Set properties...";
+    case ID_OPERATION_PROPERTY: return "Operation properties...";
+    case ID_SET_REMOVE: return "Remove set";
+    case ID_OPERATION_REMOVE: return "Remove operation";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
 void MainWindow::CreateControls() {
     const DialogUnits units(font());
     // The stores come first: both lists change them through it and are
@@ -97,6 +117,7 @@ void MainWindow::CreateControls() {
             break;
         }
         }
+        if (const char* name = AccessibleNameOf(t.id)) widget->setAccessibleName(tr(name));
         widget->setGeometry(units.Rect(t.x, t.y, t.width, t.height));
         controls_[t.id] = widget;
     }

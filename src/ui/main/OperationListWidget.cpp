@@ -29,6 +29,16 @@ namespace {
 
 constexpr int kOperationRowType = QListWidgetItem::UserType + 1;
 
+QString KindName(int kind) {
+    switch (kind) {
+    case OPERATION_DELETE: return QStringLiteral("Delete");
+    case OPERATION_COPY: return QStringLiteral("Copy");
+    case OPERATION_MOVE: return QStringLiteral("Move");
+    case OPERATION_ZIP: return QStringLiteral("Zip");
+    default: return QString();
+    }
+}
+
 // A saved operation's row; deleting the row deletes the record.
 // A row the window just bound or edited shows the set name alone (a plain
 // label) rather than the label rule.
@@ -42,6 +52,8 @@ public:
           plainLabel_(plainLabel) {
         setData(ROLE_IMAGE, static_cast<int>(operation_->kind));
         setData(ROLE_SAVED, true);
+        // The kind shows only as the icon; a screen reader says it in words.
+        setData(Qt::AccessibleTextRole, text() + QStringLiteral(", ") + KindName(operation_->kind));
     }
     Operation& operation() const { return *operation_; }
     bool plainLabel() const { return plainLabel_; }

@@ -94,6 +94,7 @@ void RunDialogBase::AddProgressArea(QVBoxLayout* layout) {
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->setTextVisible(false);
+    bar_->setAccessibleName(tr("%1 progress").arg(windowTitle()));
     // Hidden labels keep their room, so the dialog does not jump at Start.
     for (QWidget* label : {static_cast<QWidget*>(phase_), static_cast<QWidget*>(counter_)}) {
         QSizePolicy policy = label->sizePolicy();

@@ -32,6 +32,7 @@ void TransferRunDialog::AddTransferControls(QVBoxLayout* layout) {
     destination_ = new QLineEdit(QString::fromStdString(GetSetting(folderSetting_)), box);
     destination_->setAccessibleName(tr("Destination Folder"));
     auto* browse = new QPushButton(tr("..."), box);
+    browse->setAccessibleName(tr("Choose destination folder..."));
     browse->setAutoDefault(false);
     browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
     row->addWidget(destination_, 1);

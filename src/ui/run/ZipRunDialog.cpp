@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "settings/Settings.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/FileDialogs.h"
 #include "ui/common/LocalClock.h"
 #include "ui/common/MessageBoxes.h"
@@ -35,9 +36,10 @@ ZipRunDialog::ZipRunDialog(const std::string& setName, bool autoStart, DialogLau
     auto* box = new QGroupBox(tr("Output Path"), this);
     auto* row = new QHBoxLayout(box);
     outputPath_ = new QLineEdit(QString::fromStdString(GetSetting(kZipPathSetting)), box);
-    outputPath_->setReadOnly(true);
+    SetBoxReadOnly(outputPath_, true);
     outputPath_->setAccessibleName(tr("Output Path"));
     auto* browse = new QPushButton(tr("..."), box);
+    browse->setAccessibleName(tr("Choose output path..."));
     browse->setAutoDefault(false);
     browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
     row->addWidget(outputPath_, 1);

@@ -91,14 +91,21 @@ void FilterBuilderDialog::CreateControls() {
         widget->setGeometry(units.Rect(t.x, t.y, t.width, t.height));
         controls_[t.id] = widget;
     }
-    // The value labels are known by the captions beside them.
-    const std::pair<int, int> pairs[] = {{ID_TOTAL_FILES_LABEL, ID_TOTAL_FILES},
-                                         {ID_CHECKED_FILES_LABEL, ID_CHECKED_FILES},
-                                         {ID_TOTAL_SIZE_LABEL, ID_TOTAL_SIZE},
-                                         {ID_CHECKED_SIZE_LABEL, ID_CHECKED_SIZE}};
-    for (const auto& [caption, value] : pairs) {
-        valueLabel(value)->setAccessibleName(valueLabel(caption)->text());
+    for (int value : {ID_TOTAL_FILES, ID_CHECKED_FILES, ID_TOTAL_SIZE, ID_CHECKED_SIZE}) {
+        ShowValue(value, valueLabel(value)->text());
     }
+}
+
+void FilterBuilderDialog::ShowValue(int id, const QString& text) {
+    // A screen reader reads a label's name only, so the name carries the
+    // caption beside the value and the value itself.
+    static const std::map<int, int> kCaptionOf = {{ID_TOTAL_FILES, ID_TOTAL_FILES_LABEL},
+                                                  {ID_CHECKED_FILES, ID_CHECKED_FILES_LABEL},
+                                                  {ID_TOTAL_SIZE, ID_TOTAL_SIZE_LABEL},
+                                                  {ID_CHECKED_SIZE, ID_CHECKED_SIZE_LABEL}};
+    QLabel* value = valueLabel(id);
+    value->setText(text);
+    value->setAccessibleName(valueLabel(kCaptionOf.at(id))->text() + QLatin1Char(' ') + text);
 }
 
 void FilterBuilderDialog::ConnectCommands() {
@@ -148,7 +155,7 @@ void FilterBuilderDialog::StartSurvey() {
 }
 
 void FilterBuilderDialog::ShowRunningCount() {
-    valueLabel(ID_TOTAL_FILES)->setText(
+    ShowValue(ID_TOTAL_FILES, 
         QString::fromStdString(FormatCount(runningCount_.load(std::memory_order_relaxed))));
 }
 
@@ -177,10 +184,10 @@ void FilterBuilderDialog::RefreshTotals() {
             checkedSize += row->record().totalSize;
         }
     }
-    valueLabel(ID_TOTAL_FILES)->setText(QString::fromStdString(FormatCount(totalCount)));
-    valueLabel(ID_CHECKED_FILES)->setText(QString::fromStdString(FormatCount(checkedCount)));
-    valueLabel(ID_TOTAL_SIZE)->setText(QString::fromStdString(FormatSize(totalSize)));
-    valueLabel(ID_CHECKED_SIZE)->setText(QString::fromStdString(FormatSize(checkedSize)));
+    ShowValue(ID_TOTAL_FILES, QString::fromStdString(FormatCount(totalCount)));
+    ShowValue(ID_CHECKED_FILES, QString::fromStdString(FormatCount(checkedCount)));
+    ShowValue(ID_TOTAL_SIZE, QString::fromStdString(FormatSize(totalSize)));
+    ShowValue(ID_CHECKED_SIZE, QString::fromStdString(FormatSize(checkedSize)));
     button(ID_OK)->setEnabled(checkedCount != 0);
 }
 

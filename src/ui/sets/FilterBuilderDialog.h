@@ -68,6 +68,7 @@ private:
     void ShowRunningCount();
     void FinishSurvey(const RunResult& result);
     void RefreshTotals();
+    void ShowValue(int id, const QString& text);
     void StopWorker();
 
     std::vector<std::string> folders_;

@@ -14,6 +14,7 @@
 #include "model/EntryDescription.h"
 #include "model/SetName.h"
 #include "platform/Paths.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/DialogUnits.h"
 #include "ui/common/FileDialogs.h"
 #include "ui/sets/AddFoldersDialog.h"
@@ -45,7 +46,7 @@ SetEditorDialog::SetEditorDialog(const FileSet* set, std::vector<std::string> na
     if (set != nullptr) {
         for (const auto& entry : set->entries) InsertEntry(entry->Clone());
     }
-    name_->setReadOnly(!nameEditable_);
+    SetBoxReadOnly(name_, !nameEditable_);
     ConnectCommands();
     RefreshButtons();
 }

@@ -54,6 +54,7 @@ ExtractDialog::ExtractDialog(zip::ZipDirectory& directory,
     target_ = new QLineEdit(ToQ(GetSetting("unziptgtdir")), this);
     targetLabel->setBuddy(target_);
     auto* browse = new QPushButton(tr("..."), this);
+    browse->setAccessibleName(tr("Choose target folder..."));
     browse->setAutoDefault(false);
     targetRow->addWidget(target_, 1);
     targetRow->addWidget(browse);
