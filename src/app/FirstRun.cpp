@@ -33,12 +33,12 @@ bool WriteMarker(QSettings::Scope scope) {
 }  // namespace
 
 bool FirstRunMarkerPresent() {
-    return HasMarker(QSettings::SystemScope) || HasMarker(QSettings::UserScope);
+    return HasMarker(QSettings::UserScope);
 }
 
 bool HandleFirstRun(const FirstRunActions& actions) {
     if (FirstRunMarkerPresent()) return false;
-    if (!WriteMarker(QSettings::SystemScope)) WriteMarker(QSettings::UserScope);
+    WriteMarker(QSettings::UserScope);
     if (actions) actions();
     return true;
 }

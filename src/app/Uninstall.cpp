@@ -39,7 +39,6 @@ void RemoveSettings() {
     const QString firstRun = QString::fromLatin1(kFirstRunApplication);
     RemoveSettingsFile(SettingsFile(QSettings::UserScope, QCoreApplication::applicationName()));
     RemoveSettingsFile(SettingsFile(QSettings::UserScope, firstRun));
-    RemoveSettingsFile(SettingsFile(QSettings::SystemScope, firstRun));
 }
 
 QString PackageMessage(const std::string& package) {

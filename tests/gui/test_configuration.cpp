@@ -121,14 +121,13 @@ QString Tree(const QString& root) {
     return files.join(QLatin1Char('\n'));
 }
 
-// What a program left behind: the two launchers, its settings, both
-// first-run markers and a data folder with its two stores.
+// What a program left behind: the two launchers, its settings, the user's
+// first-run marker and a data folder with its two stores.
 void Install(const DesktopHome& home, const QString& applicationName) {
     QVERIFY(CreateDesktopShortcut(kShortcutName));
     QVERIFY(CreateProgramsShortcut(kShortcutName));
     Write(home.config() + "/KALDORWORKS/" + applicationName + ".conf", "[Settings]\ncopyfolder=/backup\n");
     Write(home.config() + "/KALDORWORKS/Kivo.conf", "[General]\nInitFlag=1\n");
-    Write(home.system() + "/KALDORWORKS/Kivo.conf", "[General]\nInitFlag=1\n");
     Write(home.data() + "/KALDORWORKS/kivo/kivos.kvd", "sets");
     Write(home.data() + "/KALDORWORKS/kivo/kvbind.kvb", "operations");
 }
@@ -303,6 +302,8 @@ private slots:
         const QString applicationName = QCoreApplication::applicationName();
         Install(home, applicationName);
         Write(home.system() + "/KALDORWORKS/Other.conf", "another program's");
+        // A machine-wide marker of an older version is not the user's.
+        Write(home.system() + "/KALDORWORKS/Kivo.conf", "old marker");
         const QString program = home.root() + "/bin/kivo";
         Write(program, "program");
         faults::Guard guard;
@@ -323,6 +324,7 @@ private slots:
         // The program file and the data stay; launchers and settings are gone,
         // and so are the folders they leave empty.
         QCOMPARE(Tree(home.root()), QString("bin/kivo: program\n"
+                                            "etc/KALDORWORKS/Kivo.conf: old marker\n"
                                             "etc/KALDORWORKS/Other.conf: another program's\n"
                                             "home/.local/share/KALDORWORKS/kivo/kivos.kvd: sets\n"
                                             "home/.local/share/KALDORWORKS/kivo/kvbind.kvb: operations"));

@@ -1,6 +1,7 @@
 // The set editor and Add Folders driven through their real widgets; nested
 // dialogs are opened without a modal loop and answered in place, file
 // choosers through FileDialogScript.
+#include <algorithm>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -163,19 +164,22 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("other letter case") << "PHOTOS" << false << "";
-        QTest::newRow("same name with blanks") << "  Photos " << false << "";
-        QTest::newRow("blanks only") << "   " << false << "";
-        QTest::newRow("new name with blanks") << "  Trip 2024  " << true << "Trip 2024";
+        QTest::addColumn<QString>("why");  // the grey OK's tooltip
+        const QString photos = "A set named \"Photos\" already exists.";
+        QTest::newRow("other letter case") << "PHOTOS" << false << "" << photos;
+        QTest::newRow("same name with blanks") << "  Photos " << false << "" << photos;
+        QTest::newRow("blanks only") << "   " << false << "" << "";
+        QTest::newRow("new name with blanks") << "  Trip 2024  " << true << "Trip 2024" << "";
         // Every letter folds, not only ASCII: "ÉTÉ" is the set "été".
         QTest::newRow("non-ASCII letters") << QString::fromUtf8("\xC3\x89T\xC3\x89") << false
-                                           << "";
+                                           << "" << QString::fromUtf8("A set named \"\xC3\xA9t\xC3\xA9\" already exists.");
     }
 
     void nameTest() {
         QFETCH(QString, typed);
         QFETCH(bool, accepted);
         QFETCH(QString, stored);
+        QFETCH(QString, why);
         IsolatedEnvironment env;
         FileSet set;
         set.name = "Old";
@@ -186,6 +190,7 @@ private slots:
         editor.nameBox()->insert(typed);  // as typed, letters outside ASCII too
         Settle();
         QCOMPARE(editor.button(set_editor::ID_OK)->isEnabled(), accepted);
+        QCOMPARE(editor.button(set_editor::ID_OK)->toolTip(), why);
         Click(editor.button(set_editor::ID_OK));
         QCOMPARE(editor.result() == QDialog::Accepted, accepted);
         if (accepted) {
@@ -357,15 +362,18 @@ private slots:
         QTest::addColumn<bool>("okEnabled");
         QTest::addColumn<QStringList>("patterns");
         QTest::addColumn<int>("filterMode");
+        QTest::addColumn<QString>("why");  // the grey OK's tooltip
         QTest::newRow("commas, line break, double semicolon")
             << int(add_folders::FILTER_INCLUDE) << "*.txt,*.doc\n*.xls;;" << true
-            << QStringList{"*.txt", "*.doc", "*.xls"} << 0;
+            << QStringList{"*.txt", "*.doc", "*.xls"} << 0 << "";
         QTest::newRow("include with an empty box") << int(add_folders::FILTER_INCLUDE) << "" << false
-                                                   << QStringList{} << 0;
+                                                   << QStringList{} << 0
+                                                   << "Enter the patterns for \"Include Listed Files Only\".";
         QTest::newRow("exclude with separators only") << int(add_folders::FILTER_EXCLUDE) << " ; ,\n"
-                                                      << false << QStringList{} << 1;
+                                                      << false << QStringList{} << 1
+                                                      << "Enter the patterns for \"Exclude Listed Files\".";
         QTest::newRow("all files drops the text") << int(add_folders::FILTER_ALL) << "*.txt" << true
-                                                  << QStringList{} << 1;
+                                                  << QStringList{} << 1 << "";
     }
 
     void filterTypes() {
@@ -374,6 +382,7 @@ private slots:
         QFETCH(bool, okEnabled);
         QFETCH(QStringList, patterns);
         QFETCH(int, filterMode);
+        QFETCH(QString, why);
         IsolatedEnvironment env;
         Scratch scratch;
         AddFoldersDialog dialog(FolderOptions{scratch.path(), 1, {}, 1});
@@ -386,6 +395,7 @@ private slots:
         Settle();
         QCOMPARE(dialog.filterBox()->isReadOnly(), type == add_folders::FILTER_ALL);
         QCOMPARE(dialog.button(add_folders::ID_OK)->isEnabled(), okEnabled);
+        QCOMPARE(dialog.button(add_folders::ID_OK)->toolTip(), why);
         QCOMPARE(dialog.button(add_folders::ID_SCAN_TYPES)->isEnabled(), type != add_folders::FILTER_ALL);
         if (!okEnabled) return;
         Click(dialog.button(add_folders::ID_OK));
@@ -476,10 +486,10 @@ private slots:
         QCOMPARE(top->childCount(), 4);
     }
 
-    void subFolderHeaderSortsIgnoringCaseAndThenReverses() {
+    void subFoldersSortIgnoringCaseAndTheHeaderReverses() {
         IsolatedEnvironment env;
         Scratch scratch;
-        for (const char* name : {"b", "C", "a"}) scratch.Folder(name);
+        for (const char* name : {"d01", "d09", "b", "d11", "C", "a", "d00"}) scratch.Folder(name);
         AddFoldersDialog dialog(FolderOptions{scratch.path(), 1, {}, 1});
         dialog.show();
         SubFolderList* list = dialog.subFolderList();
@@ -487,12 +497,14 @@ private slots:
             QTest::mouseClick(list->header()->viewport(), Qt::LeftButton, Qt::NoModifier,
                               QPoint(list->header()->sectionPosition(0) + 5, list->header()->height() / 2));
         };
+        const QStringList sorted({"a", "b", "C", "d00", "d01", "d09", "d11"});
+        QCOMPARE(Column(list, 0), sorted);
         clickHeader();
-        QCOMPARE(Column(list, 0), QStringList({"a", "b", "C"}));
+        QStringList reversed = sorted;
+        std::reverse(reversed.begin(), reversed.end());
+        QCOMPARE(Column(list, 0), reversed);
         clickHeader();
-        QCOMPARE(Column(list, 0), QStringList({"C", "b", "a"}));
-        clickHeader();
-        QCOMPARE(Column(list, 0), QStringList({"a", "b", "C"}));
+        QCOMPARE(Column(list, 0), sorted);
     }
 
     void scanFileTypesReplacesTheFilterText() {

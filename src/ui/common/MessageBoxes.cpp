@@ -23,7 +23,9 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 
 MessageAnswer Show(QWidget* parent, MessageIcon icon, const QString& text, bool yesNo) {
     if (activeScript != nullptr) return activeScript->Take({icon, text});
-    QMessageBox box(ToQt(icon), QCoreApplication::applicationName(), text,
+    // The program's name, not its file's ("kivo"); only the boxes carry it,
+    // so window titles stay as they are.
+    QMessageBox box(ToQt(icon), QStringLiteral("Kivo"), text,
                     yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, parent);
     const int result = box.exec();
     if (!yesNo) return MessageAnswer::Ok;

@@ -171,11 +171,18 @@ void AddFoldersDialog::RefreshStates() {
         filter_->setReadOnly(true);
         button(ID_SCAN_TYPES)->setEnabled(false);
         button(ID_OK)->setEnabled(chosen);
+        button(ID_OK)->setToolTip(QString());
         return;
     }
     filter_->setReadOnly(false);
     button(ID_SCAN_TYPES)->setEnabled(chosen);
-    button(ID_OK)->setEnabled(chosen && !ParsePatterns(filter_->toPlainText().toStdString()).empty());
+    const bool patterns = !ParsePatterns(filter_->toPlainText().toStdString()).empty();
+    button(ID_OK)->setEnabled(chosen && patterns);
+    // An empty filter under a listing choice looks like a valid one.
+    QString choice = control(FilterType() == FILTER_INCLUDE ? ID_INCLUDE_LISTED : ID_EXCLUDE_LISTED)
+                               ->property("text").toString();
+    button(ID_OK)->setToolTip(patterns ? QString()
+                                       : tr("Enter the patterns for \"%1\".").arg(choice.remove('&')));
 }
 
 void AddFoldersDialog::ScanFileTypes() {

@@ -141,7 +141,20 @@ void SetEditorDialog::RefreshButtons() {
     const int selected = static_cast<int>(entries_->selectedItems().size());
     button(ID_PROPERTY)->setEnabled(selected == 1);
     button(ID_REMOVE)->setEnabled(selected >= 1);
-    button(ID_OK)->setEnabled(!copies_.empty() && NameAcceptable());
+    const bool acceptable = NameAcceptable();
+    button(ID_OK)->setEnabled(!copies_.empty() && acceptable);
+    // A name taken in another letter case looks free: say why OK is grey.
+    QString why;
+    if (!acceptable && nameEditable_) {
+        const std::string name = Trim(name_->text().toStdString());
+        for (const std::string& used : namesInUse_) {
+            if (!name.empty() && SameSetName(name, used)) {
+                why = tr("A set named \"%1\" already exists.").arg(QString::fromStdString(used));
+                break;
+            }
+        }
+    }
+    button(ID_OK)->setToolTip(why);
 }
 
 int SetEditorDialog::FirstSelectedRow() const {

@@ -61,6 +61,8 @@ void SubFolderList::Fill(const std::string& folder) {
         row->setIcon(0, folderIcon);
         row->setData(0, kNameRole, QByteArray::fromStdString(data.name));
     }
+    ascending_ = true;
+    sortItems(0, Qt::AscendingOrder);
 }
 
 std::vector<std::string> SubFolderList::SelectedPaths() const {

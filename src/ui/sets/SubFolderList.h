@@ -1,8 +1,8 @@
 #pragma once
-// The sub-folder list of "Add Folders": the sub-folders of one folder in
-// the order the directory listing returns them, names beginning with '.'
-// left out. A header click sorts by name, ignoring letter case, first
-// ascending and then the other way round on each further click.
+// The sub-folder list of "Add Folders": the sub-folders of one folder by
+// name, letter case aside, as the folder tree beside it orders them (the
+// directory listing's own order is arbitrary), names beginning with '.'
+// left out. A header click turns the order round.
 #include <QTreeWidget>
 #include <string>
 #include <vector>
@@ -29,7 +29,7 @@ protected:
 
 private:
     std::string folder_;
-    bool ascending_ = false;  // direction of the last sort
+    bool ascending_ = true;  // direction of the last sort
 };
 
 }  // namespace kivo
