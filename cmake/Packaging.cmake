@@ -6,6 +6,19 @@
 # entry instead of showing Kivo twice.
 include(GNUInstallDirs)
 
+# The manual pages, compressed as Debian keeps them (-n: the same bytes on
+# every build).
+set(KIVO_MANUAL_PAGES)
+foreach(page kivo kivo-cli)
+  set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${compressed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND sh -c "gzip -n -9 -c \"$0\" > \"$1\"" ${PROJECT_SOURCE_DIR}/share/man/${page}.1 ${compressed}
+    DEPENDS ${PROJECT_SOURCE_DIR}/share/man/${page}.1 VERBATIM)
+  list(APPEND KIVO_MANUAL_PAGES ${compressed})
+endforeach()
+add_custom_target(manual_pages ALL DEPENDS ${KIVO_MANUAL_PAGES})
+
 if(TARGET kivo)
   install(TARGETS kivo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/src/app/Kivo.desktop
@@ -16,6 +29,13 @@ if(TARGET kivo)
 endif()
 if(TARGET kivo-cli)
   install(TARGETS kivo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_BINARY_DIR}/man/kivo-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Where bash-completion loads a command's completion from on first use.
+  install(FILES ${PROJECT_SOURCE_DIR}/share/completion/kivo-cli
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
+if(TARGET kivo)
+  install(FILES ${CMAKE_BINARY_DIR}/man/kivo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(CPACK_GENERATOR DEB)
