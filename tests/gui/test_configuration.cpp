@@ -1,7 +1,7 @@
 // The launchers, the Configure and About boxes, and the uninstall, each in
 // a home and settings folders of its own.
-#include <QAccessible>
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDesktopServices>

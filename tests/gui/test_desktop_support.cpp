@@ -1,14 +1,14 @@
 // The pieces under the windows: settings, the first-run marker, dialog
 // units, the drag payload, texts and scripted message boxes.
 #include <QApplication>
-#include <QTimer>
-#include <QMessageBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
+#include <QTimer>
 #include <QtTest>
 
 #include "GuiTestSupport.h"

@@ -1,7 +1,6 @@
 // The main window driven through its real widgets: clicks, double-clicks,
 // keys and drag events sent to the operation list.
 #include <QAccessible>
-#include <QTimer>
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -11,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 #include <ctime>
 #include <memory>

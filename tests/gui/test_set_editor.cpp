@@ -1,10 +1,10 @@
 // The set editor and Add Folders driven through their real widgets; nested
 // dialogs are opened without a modal loop and answered in place, file
 // choosers through FileDialogScript.
-#include <algorithm>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 #include "GuiTestSupport.h"
@@ -319,6 +320,31 @@ private slots:
         QCOMPARE(editor.entryList()->topLevelItem(2)->text(1), QString("Includ Only: *.html; *.gif"));
         // The set itself is untouched until OK.
         QCOMPARE(set.entries.size(), std::size_t(3));
+    }
+
+    // Two long paths that share their start stay apart in the narrow Path
+    // column, and each shows whole on hovering.
+    void longPathsKeepTheirEndsAndShowWholeAsTooltip() {
+        IsolatedEnvironment env;
+        const std::string stem = "/data/" + std::string(120, 'x') + "/projects/";
+        FileSet set;
+        set.name = "Long";
+        set.entries.push_back(Entry(stem + "alpha"));
+        set.entries.push_back(Entry(stem + "beta"));
+        SetEditorDialog editor(&set, {}, true, QString());
+        editor.show();
+        Settle();
+        QTreeWidget* list = editor.entryList();
+        QStringList drawn;
+        for (int row = 0; row < 2; ++row) {
+            const QTreeWidgetItem* item = list->topLevelItem(row);
+            QCOMPARE(item->toolTip(0), item->text(0));
+            QVERIFY(item->text(0).endsWith(row == 0 ? "alpha" : "beta"));
+            drawn << QFontMetrics(list->font()).elidedText(item->text(0), list->textElideMode(),
+                                                           list->columnWidth(0));
+        }
+        QVERIFY2(drawn[0] != drawn[1], qPrintable(drawn.join(" | ")));
+        QVERIFY(drawn[0].size() < list->topLevelItem(0)->text(0).size());
     }
 
     void propertyOfAFileChoosesAnotherAndOfAMissingPathDoesNothing() {

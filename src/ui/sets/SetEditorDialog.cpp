@@ -84,6 +84,7 @@ void SetEditorDialog::CreateControls() {
             entries_->setSelectionMode(QAbstractItemView::ExtendedSelection);
             entries_->setSelectionBehavior(QAbstractItemView::SelectRows);
             entries_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            entries_->setTextElideMode(Qt::ElideMiddle);
             entries_->setUniformRowHeights(true);
             entries_->setAccessibleName(QStringLiteral("Files & Folders"));
             widget = entries_;
@@ -177,6 +178,9 @@ void SetEditorDialog::ShowEntry(int row) {
     QTreeWidgetItem* item = entries_->topLevelItem(row);
     const QString path = ShownPath(entry.path);
     item->setText(0, path);
+    // Long paths are cut in the middle, where they differ least; the whole
+    // path shows on hovering.
+    item->setToolTip(0, path);
     item->setText(1, QString::fromStdString(DescribeEntry(entry)));
     item->setIcon(0, icons.icon(QFileInfo(path)));
 }
