@@ -128,14 +128,22 @@ bool StoreDraft::Write(const std::string& storePath, const StoreWriter& write) {
 
 bool StoreDraft::Commit() {
     if (temporary_.empty()) return false;
-    if (!RenamePath(temporary_, target_)) return Fail(errno);
+    // A draft that can not be put in place stays until it is dropped: a
+    // change of both stores may still need it where it is.
+    if (!RenamePath(temporary_, target_)) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
     temporary_.clear();
     return true;
 }
 
 bool StoreDraft::Park(const std::string& path) {
     if (temporary_.empty()) return false;
-    if (!RenamePath(temporary_, path)) return Fail(errno);
+    if (!RenamePath(temporary_, path)) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
     temporary_ = path;
     return true;
 }
