@@ -154,8 +154,9 @@ std::string GeneralUsage() {
     for (const Command& command : Table()) text += Synopsis(command.usage);
     text +=
         "\n"
-        "Exit status: 0 done, 1 the run failed, 2 usage error or bad input (nothing\n"
-        "changed), 130 stopped by Ctrl+C.\n";
+        "Exit status: 0 done, 1 the run failed (or a store was found damaged), 2 usage\n"
+        "error or bad input (nothing changed), 130 stopped by Ctrl+C (SIGINT), 143 by\n"
+        "SIGTERM, 129 by SIGHUP.\n";
     return text;
 }
 

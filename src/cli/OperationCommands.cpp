@@ -98,7 +98,7 @@ std::unique_ptr<Operation> BuildOperation(const std::string& kindWord, const Arg
     operation->setName = set.name;
     // Asked for last, so nobody types a password for a bind that is refused.
     if (operation->kind == OPERATION_ZIP) {
-        operation->zipPassword = Trim(ReadPassword(args).value_or(std::string()));
+        operation->zipPassword = ReadZipPassword(args);
     }
     folderToCreate = operation->destination;
     return operation;
@@ -141,19 +141,25 @@ RunResult RunSaved(const Operation& operation, const FileSet& set, CancelFlag& c
 // After a completed run the store is read again under its lock: the
 // desktop program (or another kivo-cli) may have changed it while the run
 // went on, and the record then belongs where it is now, not where it was.
+// The run itself is done by then, whatever happens here.
 bool RecordLastRun(const Context& context, std::size_t index, const Operation& ran) {
-    const int status = ChangeStores(context, [&](StoreSnapshot& stores) {
+    const ChangeResult result = kivo::ChangeStores(context.dataFolder, [&](StoreSnapshot& stores) {
         Operations& operations = stores.operations.operations;
         const std::size_t found = FindSavedOperation(operations, ran, index);
         if (found == std::string::npos) {
             PrintError(
                 "the operation was changed or removed during the run; its last run is not recorded");
-            return;
+            return false;
         }
         operations[found]->lastRun = CurrentFileTime();
         stores.operationsChanged = true;
+        return true;
     });
-    return status == kExitOk;
+    ReportDamage(result);
+    if (result.end == ChangeEnd::Written || result.end == ChangeEnd::Declined) return true;
+    PrintMessage("The run completed; its last run was not recorded: " +
+                 ChangeFailure(context, result) + ".");
+    return false;
 }
 
 }  // namespace
@@ -172,7 +178,7 @@ int CommandOps(const Context& context, const Arguments& raw) {
         const Operation& operation = *operations.operations[i];
         PrintRow({std::to_string(i + 1), KindText(operation.kind), operation.Label()});
     }
-    return kExitOk;
+    return ShownStatus(kExitOk);
 }
 
 int CommandBind(const Context& context, const Arguments& raw) {
@@ -182,13 +188,20 @@ int CommandBind(const Context& context, const Arguments& raw) {
     std::string folder;
     std::unique_ptr<Operation> operation =
         BuildOperation(raw[0], Arguments(raw.begin() + 1, raw.end()), sets, folder);
-    if (!folder.empty() && !PrepareDestination(folder)) return kExitFailed;
-    return ChangeStores(context, [&](StoreSnapshot& stores) {
+    bool folderMade = true;
+    const int status = ChangeStores(context, [&](StoreSnapshot& stores) {
         // The set may have gone or changed its spelling since it was checked.
         operation->setName = RequireSet(stores.sets, operation->setName).name;
+        // Only now, with the lock: a bind that can not be saved makes no
+        // folder.
+        if (!folder.empty() && !PrepareDestination(folder)) {
+            folderMade = false;
+            return;
+        }
         stores.operations.operations.push_back(std::move(operation));
         stores.operationsChanged = true;
     });
+    return folderMade ? status : kExitFailed;
 }
 
 int CommandOpRemove(const Context& context, const Arguments& raw) {
@@ -205,15 +218,23 @@ int CommandOpRemove(const Context& context, const Arguments& raw) {
 int CommandRun(const Context& context, const Arguments& raw) {
     const ParsedArgs args = ParseArgs(raw, {});
     args.RequireOperands(1, 1, "run");
-    const OperationList operations = LoadOperations(context);
+    // Read under the lock, which is let go for the run: a run may take
+    // hours, and every other writer would wait for it.
+    ChangeResult read = ReadStores(context.dataFolder);
+    ReportDamage(read);
+    if (read.end != ChangeEnd::Declined) {
+        PrintError(ChangeFailure(context, read) + "; nothing was run" +
+                   (read.end == ChangeEnd::LockTimedOut ? ", try again later" : ""));
+        return kExitFailed;
+    }
+    const OperationList& operations = read.stores.operations;
     const std::size_t index = OperationIndex(args.operands[0], operations);
     const Operation& operation = *operations.operations[index];
     if (operation.kind < OPERATION_DELETE || operation.kind > OPERATION_ZIP) {
         throw UsageError("operation " + args.operands[0] + " has an unknown kind " +
                          std::to_string(operation.kind));
     }
-    SetList sets = LoadSets(context);
-    const FileSet* set = FindSet(sets, operation.setName);
+    const FileSet* set = FindSet(read.stores.sets, operation.setName);
     // The desktop program would open an empty dialog and wait; a script
     // must hear that nothing ran.
     if (set == nullptr) {
@@ -231,6 +252,7 @@ int CommandRun(const Context& context, const Arguments& raw) {
         return RunSaved(operation, *set, cancel, sink);
     });
     if (status != kExitOk) return status;
+    BeforeRecording();
     return RecordLastRun(context, index, operation) ? kExitOk : kExitFailed;
 }
 

@@ -13,10 +13,14 @@ namespace kivo::cli {
 std::vector<OptionDef> PasswordOptions();
 
 // The password from the one source given (at most one may be), or nothing
-// when none was given. An unreadable source is a usage error.
+// when none was given: the first line of the source, without its line
+// break, trimmed of white space at both ends. An unreadable source, and a
+// first line longer than 65,536 bytes before trimming, are usage errors.
 std::optional<std::string> ReadPassword(const ParsedArgs& args);
 
-// The first line of `text`, without its line break.
-std::string FirstLine(const std::string& text);
+// The password of an archive to write (zip, bind zip): as ReadPassword,
+// empty when no source was given, and a usage error ("The password is
+// empty.") when a source gave nothing but white space.
+std::string ReadZipPassword(const ParsedArgs& args);
 
 }  // namespace kivo::cli

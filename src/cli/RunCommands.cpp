@@ -77,7 +77,7 @@ int CommandZip(const Context& context, const Arguments& raw) {
     if (job.outputPath.empty()) throw UsageError("ARCHIVE must not be empty");
     SetList sets = LoadSets(context);
     const FileSet& set = RequireSet(sets, args.operands[0]);
-    job.password = ReadPassword(args).value_or(std::string());
+    job.password = ReadZipPassword(args);
     return ExecuteRun(context, [&](CancelFlag& cancel, RunSink& sink) {
         return zip::ZipWorker(&set, job, cancel, sink);
     });

@@ -28,15 +28,18 @@ int ParseWord(const ParsedArgs& args, const std::string& option,
 
 int ExecuteRun(const Context& context, const RunBody& body) {
     CancelFlag& cancel = InterruptFlag();
-    CatchInterrupts();
-    TerminalProgress progress(context.quiet);
-    const RunResult result = body(cancel, progress);
-    progress.Finish();
+    RunResult result;
+    {
+        const InterruptibleWork interruptible;
+        TerminalProgress progress(context.quiet);
+        result = body(cancel, progress);
+        progress.Finish();
+    }
     switch (result.end) {
         case RunEnd::Done:
             return kExitOk;
         case RunEnd::Stopped:
-            return kExitInterrupted;
+            return InterruptedStatus();
         case RunEnd::Failed:
             break;
     }

@@ -13,7 +13,8 @@ namespace kivo::cli {
 
 using RunBody = std::function<RunResult(CancelFlag& cancel, RunSink& sink)>;
 
-// Done 0; stopped 130; failed 1 with the run's message on standard error.
+// Done 0; stopped 128 + the signal (130 for Ctrl+C); failed 1 with the run's
+// message on standard error.
 int ExecuteRun(const Context& context, const RunBody& body);
 
 // "yes" 0, "no" 1, "sub" 2 (the radio order of "Remove Empty Folders").

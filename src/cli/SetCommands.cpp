@@ -1,6 +1,8 @@
 // sets, show, set-add, set-remove, set-rename, expand: the main window's set
 // list and the set editor. Every change is made to the stores as they are on
 // disk at that moment, under their lock.
+#include <optional>
+
 #include <memory>
 
 #include "cli/Args.h"
@@ -69,7 +71,7 @@ int CommandSets(const Context& context, const Arguments& raw) {
     for (const auto& set : sets.sets) {
         PrintRow({set->name, std::to_string(set->entries.size())});
     }
-    return kExitOk;
+    return ShownStatus(kExitOk);
 }
 
 int CommandShow(const Context& context, const Arguments& raw) {
@@ -78,7 +80,7 @@ int CommandShow(const Context& context, const Arguments& raw) {
     SetList sets = LoadSets(context);
     const FileSet& set = RequireSet(sets, args.operands[0]);
     for (const auto& entry : set.entries) PrintRow({entry->path, DescribeEntry(*entry)});
-    return kExitOk;
+    return ShownStatus(kExitOk);
 }
 
 int CommandSetAdd(const Context& context, const Arguments& raw) {
@@ -143,13 +145,14 @@ int CommandExpand(const Context& context, const Arguments& raw) {
     const FileSet& set = RequireSet(sets, args.operands[0]);
 
     CancelFlag& cancel = InterruptFlag();
-    CatchInterrupts();
+    std::optional<InterruptibleWork> interruptible(std::in_place);
     TerminalProgress progress(context.quiet);
     progress.SetPhase(kScanningText);
     ItemList list(&cancel, &progress);
     ExpandSet(set, list);
     progress.Finish();
-    if (cancel.load() != 0) return kExitInterrupted;
+    interruptible.reset();
+    if (cancel.load() != 0) return InterruptedStatus();
 
     ItemRecord item;
     for (std::uint64_t i = 0; i < list.Count(); ++i) {
@@ -163,7 +166,7 @@ int CommandExpand(const Context& context, const Arguments& raw) {
     }
     PrintLine(FormatWith(LoadText(IDS_FILES_COUNTER),
                          {FormatCount(list.Count()), FormatSize(list.TotalSize())}));
-    return kExitOk;
+    return ShownStatus(kExitOk);
 }
 
 }  // namespace kivo::cli

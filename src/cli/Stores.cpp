@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
@@ -30,7 +31,49 @@ int KindOfWord(const std::string& word) {
     return -1;
 }
 
+std::function<void()> gBeforeRecording;
+
+// What this process has warned about: each damaged store once.
+std::set<std::string> gWarnedStores;
+bool gDamageSeen = false;
+
+std::string RecordsText(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+void WarnDamaged(const std::string& path, std::size_t records, const char* one, const char* many,
+                 const std::string& copy) {
+    gDamageSeen = true;
+    const bool first = gWarnedStores.insert(path).second;
+    if (first) {
+        std::string text = path + " is damaged; " + RecordsText(records, one, many) +
+                           " could be read from it";
+        if (!copy.empty()) text += "; the damaged file was copied to " + copy;
+        PrintError(text);
+    } else if (!copy.empty()) {
+        PrintError("the damaged " + path + " was copied to " + copy);
+    }
+}
+
+void ReportStore(const StoreReport& report, const char* one, const char* many) {
+    if (report.read.damaged()) WarnDamaged(report.path, report.read.records, one, many, report.damagedCopy);
+}
+
 }  // namespace
+
+void ReportDamage(const ChangeResult& result) {
+    if (!result.read) return;
+    ReportStore(result.setStore, "set", "sets");
+    ReportStore(result.bindingStore, "operation", "operations");
+}
+
+int ShownStatus(int status) { return gDamageSeen && status == kExitOk ? kExitFailed : status; }
+
+void SetBeforeRecordingHook(std::function<void()> hook) { gBeforeRecording = std::move(hook); }
+
+void BeforeRecording() {
+    if (gBeforeRecording) gBeforeRecording();
+}
 
 std::size_t CharacterCount(const std::string& text) {
     std::size_t count = 0;
@@ -47,14 +90,43 @@ std::string DefaultDataFolder() { return NormalizedPath(DataFolderOf("kivo")); }
 
 SetList LoadSets(const Context& context) {
     SetList sets;
-    sets.Load(context.SetStore());
+    const StoreRead read = sets.Load(context.SetStore());
+    if (read.damaged()) WarnDamaged(context.SetStore(), read.records, "set", "sets", std::string());
     return sets;
 }
 
 OperationList LoadOperations(const Context& context) {
     OperationList operations;
-    operations.Load(context.BindingStore());
+    const StoreRead read = operations.Load(context.BindingStore());
+    if (read.damaged()) {
+        WarnDamaged(context.BindingStore(), read.records, "operation", "operations", std::string());
+    }
     return operations;
+}
+
+std::string ChangeFailure(const Context& context, const ChangeResult& result) {
+    const std::string reason = result.error != 0 ? std::strerror(result.error) : std::string();
+    switch (result.end) {
+        case ChangeEnd::Written:
+        case ChangeEnd::Declined:
+            return std::string();
+        case ChangeEnd::NoFolder:
+            return "can not create the data folder " + context.dataFolder;
+        case ChangeEnd::LockTimedOut:
+            return "another program has been changing the stores in " + context.dataFolder +
+                   " for more than " + WaitText(StoreLockWait());
+        case ChangeEnd::LockFailed:
+            return "can not lock " + StoreLockPath(context.dataFolder) + ": " + reason;
+        case ChangeEnd::SaveFailed:
+        case ChangeEnd::Unrestored:
+            return "can not write " + result.failedStore + ": " + reason;
+        case ChangeEnd::CopyFailed:
+            return "can not copy the damaged " + result.failedStore + " aside: " + reason;
+        case ChangeEnd::RecoveryFailed:
+            return "can not put back " + KeptSetStorePath(result.failedStore) +
+                   ", the set store an interrupted change kept: " + reason;
+    }
+    return std::string();
 }
 
 int ChangeStores(const Context& context, const std::function<void(StoreSnapshot&)>& change) {
@@ -62,24 +134,27 @@ int ChangeStores(const Context& context, const std::function<void(StoreSnapshot&
         change(stores);
         return true;
     });
+    ReportDamage(result);
     switch (result.end) {
         case ChangeEnd::Written:
         case ChangeEnd::Declined:
             return kExitOk;
         case ChangeEnd::NoFolder:
-            PrintError("can not create the data folder " + context.dataFolder);
+            PrintError(ChangeFailure(context, result));
             break;
         case ChangeEnd::LockTimedOut:
-            PrintError("another program has been changing the stores in " + context.dataFolder +
-                       " for more than " + WaitText(StoreLockWait()) +
-                       "; nothing was changed, try again later");
+            PrintError(ChangeFailure(context, result) + "; nothing was changed, try again later");
             break;
         case ChangeEnd::LockFailed:
-            PrintError("can not lock " + StoreLockPath(context.dataFolder) + ": " +
-                       std::strerror(result.error) + "; nothing was changed");
-            break;
         case ChangeEnd::SaveFailed:
-            PrintError("can not write " + result.failedStore);
+        case ChangeEnd::CopyFailed:
+        case ChangeEnd::RecoveryFailed:
+            PrintError(ChangeFailure(context, result) + "; nothing was changed");
+            break;
+        case ChangeEnd::Unrestored:
+            PrintError(ChangeFailure(context, result) + "; the set store was changed, and its " +
+                       "previous version, kept as " + KeptSetStorePath(context.SetStore()) +
+                       ", is put back by the next change");
             break;
     }
     return kExitFailed;

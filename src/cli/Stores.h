@@ -22,8 +22,25 @@ struct Context {
 // + "/KALDORWORKS/kivo". Not created here: queries must change nothing.
 std::string DefaultDataFolder();
 
+// The stores as they are now, read without the lock (a store is replaced by
+// a rename, so a reader sees one version whole). A damaged store gives what
+// could be read and a warning on standard error: which file, how many
+// records were read.
 SetList LoadSets(const Context& context);
 OperationList LoadOperations(const Context& context);
+
+// Warns, once per store and process, about a damaged store a change or a
+// locked read found, saying where it was copied when it was.
+void ReportDamage(const ChangeResult& result);
+
+// The exit status of a command that only shows what it read: 1 when a
+// store was damaged (the listing then misses records), else `status`.
+int ShownStatus(int status);
+
+// Why a change or a locked read did not happen, for a message: "another
+// program has been changing the stores in DIR for more than 10 seconds",
+// "can not write PATH: REASON", ... Empty for Written and Declined.
+std::string ChangeFailure(const Context& context, const ChangeResult& result);
 
 // One change of the stores: both are read afresh under the data folder's
 // lock (the data folder is created first when missing), `change` is applied
@@ -32,8 +49,14 @@ OperationList LoadOperations(const Context& context);
 // another's changes. A UsageError thrown by `change` passes through with
 // nothing written. A failure (no lock within the wait, a store that cannot
 // be written) is reported, since a script must know its change was lost,
-// and gives kExitFailed.
+// and gives kExitFailed. A damaged store is reported as LoadSets does, with
+// where it was copied before it was written over.
 int ChangeStores(const Context& context, const std::function<void(StoreSnapshot&)>& change);
+
+// Test seam: called by `run` after a completed run, before its last run is
+// recorded.
+void SetBeforeRecordingHook(std::function<void()> hook);
+void BeforeRecording();
 
 // The first set whose name equals `name` ignoring letter case, or null.
 FileSet* FindSet(SetList& sets, const std::string& name);

@@ -1,5 +1,6 @@
 // survey: the Filter Builder's rows and totals.
 #include <QMimeDatabase>
+#include <optional>
 #include <QString>
 
 #include "cli/Args.h"
@@ -39,14 +40,15 @@ int CommandSurvey(const Context& context, const Arguments& raw) {
     }
 
     CancelFlag& cancel = InterruptFlag();
-    CatchInterrupts();
+    std::optional<InterruptibleWork> interruptible(std::in_place);
     TerminalProgress progress(context.quiet);
     FileTypeSurvey survey;
     survey.Run(
         folders, !args.Has("--no-subfolders"),
         [&](std::uint64_t count) { progress.SetCounter(FormatCount(count)); }, &cancel);
     progress.Finish();
-    if (cancel.load() != 0) return kExitInterrupted;
+    interruptible.reset();
+    if (cancel.load() != 0) return InterruptedStatus();
 
     const QMimeDatabase database;
     for (const FileTypeRecord& record : survey.Records()) {

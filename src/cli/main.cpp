@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Interrupt.h"
 #include "cli/Output.h"
 #include "cli/PathArgs.h"
 
@@ -71,6 +72,8 @@ int CheckedOutput(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else, so the dispositions seen are the inherited ones.
+    CatchInterrupts();
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
         return CheckedOutput(Main(args));

@@ -11,16 +11,14 @@ namespace kivo {
 
 namespace {
 
-bool ReadOperations(Archive& archive, Operations& out) {
-    std::int32_t count = 0;
-    if (!archive.ReadI32(count)) return false;
-    // Never reserve from the count: it may be damaged.
-    for (std::int32_t i = 0; i < count; ++i) {
+// Never reserves from the count: it may be damaged.
+RecordReader OperationReader(Operations& out) {
+    return [&out](Archive& archive) {
         auto operation = std::make_unique<Operation>();
         if (!operation->Serialize(archive)) return false;
         out.push_back(std::move(operation));
-    }
-    return true;
+        return true;
+    };
 }
 
 bool WriteOperations(Archive& archive, const std::vector<const Operation*>& operations) {
@@ -44,14 +42,16 @@ std::vector<const Operation*> Borrow(const Operations& operations) {
 
 }  // namespace
 
-bool OperationList::Load(const std::string& path) {
-    return ReadStoreFile(path,
-                         [this](Archive& archive) { return ReadOperations(archive, operations); });
+StoreRead OperationList::Load(const std::string& path) {
+    return ReadStoreFile(path, OperationReader(operations));
 }
 
-bool OperationList::LoadFromBytes(std::string_view bytes) {
-    Archive archive = Archive::LoadFrom(bytes);
-    return ReadOperations(archive, operations);
+StoreRead OperationList::LoadFromBytes(std::string_view bytes) {
+    return ReadStoreBytes(bytes, OperationReader(operations));
+}
+
+bool OperationList::Store(Archive& archive) const {
+    return WriteOperations(archive, Borrow(operations));
 }
 
 bool OperationList::Save(const std::string& path) const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/Operation.h"
+#include "model/StoreFile.h"
 
 namespace kivo {
 
@@ -22,13 +23,14 @@ class OperationList {
 public:
     Operations operations;
 
-    // As SetList::Load: appends what was read completely, silently; true only
-    // when every announced operation was read.
-    bool Load(const std::string& path);
-    bool LoadFromBytes(std::string_view bytes);
+    // As SetList::Load: appends what was read completely and says what the
+    // file held.
+    StoreRead Load(const std::string& path);
+    StoreRead LoadFromBytes(std::string_view bytes);
 
     bool Save(const std::string& path) const;
     std::string SaveToBytes() const;
+    bool Store(Archive& archive) const;
 };
 
 bool SaveOperations(const std::vector<const Operation*>& operations, const std::string& path);

@@ -9,16 +9,14 @@ namespace kivo {
 
 namespace {
 
-bool ReadSets(Archive& archive, std::vector<std::unique_ptr<FileSet>>& out) {
-    std::int32_t count = 0;
-    if (!archive.ReadI32(count)) return false;
-    // Never reserve from the count: it may be damaged.
-    for (std::int32_t i = 0; i < count; ++i) {
+// Never reserves from the count: it may be damaged.
+RecordReader SetReader(std::vector<std::unique_ptr<FileSet>>& out) {
+    return [&out](Archive& archive) {
         auto set = std::make_unique<FileSet>();
         if (!set->Serialize(archive)) return false;
         out.push_back(std::move(set));
-    }
-    return true;
+        return true;
+    };
 }
 
 bool WriteSets(Archive& archive, const std::vector<const FileSet*>& sets) {
@@ -42,14 +40,13 @@ std::vector<const FileSet*> Borrow(const std::vector<std::unique_ptr<FileSet>>& 
 
 }  // namespace
 
-bool SetList::Load(const std::string& path) {
-    return ReadStoreFile(path, [this](Archive& archive) { return ReadSets(archive, sets); });
+StoreRead SetList::Load(const std::string& path) { return ReadStoreFile(path, SetReader(sets)); }
+
+StoreRead SetList::LoadFromBytes(std::string_view bytes) {
+    return ReadStoreBytes(bytes, SetReader(sets));
 }
 
-bool SetList::LoadFromBytes(std::string_view bytes) {
-    Archive archive = Archive::LoadFrom(bytes);
-    return ReadSets(archive, sets);
-}
+bool SetList::Store(Archive& archive) const { return WriteSets(archive, Borrow(sets)); }
 
 bool SetList::Save(const std::string& path) const { return SaveSets(Borrow(sets), path); }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/FileSet.h"
+#include "model/StoreFile.h"
 
 namespace kivo {
 
@@ -18,17 +19,19 @@ public:
     // Owned until moved out to whoever shows them.
     std::vector<std::unique_ptr<FileSet>> sets;
 
-    // Appends the sets of the store at `path`, in file order. A missing or
-    // damaged file is not an error to report: the sets read completely stay,
-    // the one being read when the damage shows is dropped. Returns true only
-    // when every announced set was read.
-    bool Load(const std::string& path);
-    bool LoadFromBytes(std::string_view bytes);
+    // Appends the sets of the store at `path`, in file order, and says what
+    // the file held. Of a damaged file the sets read completely stay, the
+    // one being read when the damage shows is dropped. The result converts
+    // to true only when every announced set was read.
+    StoreRead Load(const std::string& path);
+    StoreRead LoadFromBytes(std::string_view bytes);
 
     // Replaces the store at `path` with these sets in order; false when it
     // could not be written (the old store then stays as it was).
     bool Save(const std::string& path) const;
     std::string SaveToBytes() const;
+    // Writes the whole store, count first, to `archive`.
+    bool Store(Archive& archive) const;
 };
 
 // The same for sets owned elsewhere (rows of a list, a chooser).

@@ -103,15 +103,17 @@ TEST_F(AskPassword, TheTypedPasswordIsNotEchoedAndReachesTheArchive) {
     EXPECT_EQ(Cli({"unzip", At("a.zip"), At("none")}).status, 1);
 }
 
-TEST_F(AskPassword, CtrlCAtThePromptRestoresEchoAndChangesNothing) {
-    OnTerminal cli({"--data-dir", DataDir(), "-q", "zip", "Docs", At("a.zip"), "--ask-password"});
-    ASSERT_TRUE(cli.Started());
-    ASSERT_TRUE(cli.ReadUntil("Password: ")) << cli.screen();
-    cli.Type("half");
-    kill(cli.pid(), SIGINT);
-    EXPECT_EQ(cli.Finish(), 128 + SIGINT) << cli.screen();
-    EXPECT_TRUE(EchoOn(cli.master()));
-    EXPECT_FALSE(fs::exists(At("a.zip")));
+TEST_F(AskPassword, EveryStopSignalAtThePromptRestoresEchoAndChangesNothing) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        OnTerminal cli({"--data-dir", DataDir(), "-q", "zip", "Docs", At("a.zip"), "--ask-password"});
+        ASSERT_TRUE(cli.Started());
+        ASSERT_TRUE(cli.ReadUntil("Password: ")) << cli.screen();
+        cli.Type("half");
+        kill(cli.pid(), signal);
+        EXPECT_EQ(cli.Finish(), 128 + signal) << signal << cli.screen();
+        EXPECT_TRUE(EchoOn(cli.master())) << signal;
+        EXPECT_FALSE(fs::exists(At("a.zip"))) << signal;
+    }
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ CliProcess::CliProcess(const std::string& scratch, const std::vector<std::string
         dup2(options.stdoutFd >= 0 ? options.stdoutFd : out, 1);
         dup2(options.stderrFd >= 0 ? options.stderrFd : err, 2);
         for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
+        for (const int ignored : options.ignoredSignals) signal(ignored, SIG_IGN);
         if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(127);
         execv(pointers[0], pointers.data());
         _exit(127);
@@ -86,6 +87,7 @@ CliResult CliProcess::Wait() {
     CliResult result;
     if (WIFEXITED(rawStatus_)) result.status = WEXITSTATUS(rawStatus_);
     if (WIFSIGNALED(rawStatus_)) result.status = 128 + WTERMSIG(rawStatus_);
+    result.signalled = WIFSIGNALED(rawStatus_);
     result.out = ReadAll(outPath_);
     result.err = ReadAll(errPath_);
     return result;

@@ -10,6 +10,7 @@ namespace kivo::clitest {
 
 struct CliResult {
     int status = -1;  // exit status, or 128 + signal number
+    bool signalled = false;  // ended by a signal rather than by exiting
     std::string out;
     std::string err;
 };
@@ -20,6 +21,7 @@ struct CliOptions {
     std::string workDir;  // the child's working folder, when not empty
     int stderrFd = -1;    // the child's standard error, when not -1 (a terminal, say)
     int stdoutFd = -1;    // the child's standard output, when not -1
+    std::vector<int> ignoredSignals = {};  // ignored in the child, as `nohup` ignores SIGHUP
 };
 
 // A running kivo-cli; output goes to files in `scratch` so a chatty child

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "CliFixture.h"
+#include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Stores.h"
 #include "model/OperationList.h"
@@ -98,6 +99,71 @@ TEST_F(StoreSharing, AWriterThatCannotGetTheLockChangesNothing) {
     EXPECT_EQ(message, "kivo-cli: another program has been changing the stores in " + DataDir() +
                            " for more than 200 milliseconds; nothing was changed, try again later\n");
     EXPECT_EQ(ReadBytes(SetStore()), before);
+}
+
+// `run` holds the lock only to read the stores and to record the run.
+class RunLock : public StoreSharing {
+protected:
+    void SetUp() override {
+        StoreSharing::SetUp();
+        CliOk({"set-add", "Docs", At("docs")});
+        CliOk({"bind", "copy", "Docs", At("dest")});
+        context_.dataFolder = DataDir();
+        context_.quiet = true;
+        SetStoreLockWait(std::chrono::milliseconds(200));
+    }
+    void TearDown() override {
+        SetStoreLockWait(std::chrono::seconds(10));
+        cli::SetBeforeRecordingHook(nullptr);
+        StoreSharing::TearDown();
+    }
+    int Run(cli::CommandFunction command, const std::vector<std::string>& args, std::string& err) {
+        ::testing::internal::CaptureStderr();
+        const int status = command(context_, args);
+        err = ::testing::internal::GetCapturedStderr();
+        return status;
+    }
+    cli::Context context_;
+};
+
+TEST_F(RunLock, ALockHeldAtTheStartRunsNothing) {
+    const std::string bindings = ReadBytes(BindingStore());
+    FileLock otherProgram;
+    ASSERT_EQ(otherProgram.Acquire(StoreLockPath(DataDir()), std::chrono::milliseconds(0)),
+              LockState::Held);
+    std::string err;
+    EXPECT_EQ(Run(cli::CommandRun, {"copy:Docs"}, err), cli::kExitFailed);
+    EXPECT_EQ(err, "kivo-cli: another program has been changing the stores in " + DataDir() +
+                       " for more than 200 milliseconds; nothing was run, try again later\n");
+    EXPECT_TRUE(fs::is_empty(At("dest")));
+    EXPECT_EQ(ReadBytes(BindingStore()), bindings);
+
+    // Nor does a bind make its folder before it has the lock.
+    EXPECT_EQ(Run(cli::CommandBind, {"copy", "Docs", At("new/dest")}, err), cli::kExitFailed);
+    EXPECT_FALSE(fs::exists(At("new")));
+    EXPECT_EQ(ReadBytes(BindingStore()), bindings);
+}
+
+TEST_F(RunLock, ALockHeldAtRecordingSaysTheRunCompleted) {
+    const std::string bindings = ReadBytes(BindingStore());
+    FileLock otherProgram;
+    cli::SetBeforeRecordingHook([&] {
+        // The run is over and the lock it read under was let go.
+        EXPECT_EQ(ReadBytes(At("dest/docs/a.txt")), "alpha");
+        ASSERT_EQ(otherProgram.Acquire(StoreLockPath(DataDir()), std::chrono::milliseconds(0)),
+                  LockState::Held);
+    });
+    std::string err;
+    EXPECT_EQ(Run(cli::CommandRun, {"copy:Docs"}, err), cli::kExitFailed);
+    EXPECT_EQ(err, "The run completed; its last run was not recorded: another program has been "
+                   "changing the stores in " +
+                       DataDir() + " for more than 200 milliseconds.\n");
+    EXPECT_EQ(ReadBytes(BindingStore()), bindings);
+
+    otherProgram.Release();
+    cli::SetBeforeRecordingHook(nullptr);
+    EXPECT_EQ(Run(cli::CommandRun, {"copy:Docs"}, err), cli::kExitOk);
+    EXPECT_NE(ReadBytes(BindingStore()), bindings);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "GuiTestSupport.h"
 #include "model/OperationList.h"
 #include "model/SetList.h"
+#include "platform/Faults.h"
 #include "platform/FileLock.h"
 #include "platform/Paths.h"
 #include "ui/common/MessageBoxes.h"
@@ -252,6 +253,78 @@ private slots:
                          "seconds.\nNothing was changed. Please try again later."));
         QCOMPARE(ReadFile(SetStoreFilePath()), before);
         QCOMPARE(RowTexts(window.setList()), QStringList({"Docs", "Music"}));
+    }
+
+    // A damaged store is told about once per version of the file, through
+    // the message-box wrapper, and the window works on what could be read.
+    void aDamagedStoreIsToldOnceAndCopiedBeforeItIsWritten() {
+        IsolatedEnvironment env;
+        WriteStores({"Docs", "Music", "Pics"}, {});
+        const std::string whole = ReadFile(SetStoreFilePath());
+        const std::string damaged = whole.substr(0, whole.size() - 3);
+        WriteFile(SetStoreFilePath(), damaged);
+        MessageScript boxes;
+        RecordingLauncher dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        QCOMPARE(boxes.shown().size(), size_t{1});
+        const QString text = boxes.shown()[0].text;
+        QVERIFY2(text.contains(QString::fromStdString(SetStoreFilePath())), qPrintable(text));
+        QVERIFY2(text.contains("2 Kivos could be read"), qPrintable(text));
+        QCOMPARE(boxes.shown()[0].icon, MessageIcon::Information);
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Docs", "Music"}));
+
+        // A reload for the other store finds the same damaged version.
+        Cli({"bind", "delete", "Docs"});
+        QTRY_COMPARE(window.operationList()->OperationCount(), 1);
+        WaitPastTheQuietTime();
+        QCOMPARE(boxes.shown().size(), size_t{1});
+
+        // The window's change copies the damaged file first, and says nothing more.
+        dialogs.nameToGive = "New";
+        window.setList()->NewSet();
+        QCOMPARE(boxes.shown().size(), size_t{1});
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Docs", "Music", "New"}));
+        QStringList copies = QDir(QString::fromStdString(DataFolder()))
+                                 .entryList({"kivos.kvd.damaged-*"}, QDir::Files);
+        QCOMPARE(copies.size(), 1);
+        QCOMPARE(ReadFile(DataFolder() + "/" + copies[0].toStdString()), damaged);
+
+        // Damaged again by someone else: a new version, a new box.
+        WriteFile(SetStoreFilePath(), damaged);
+        QTRY_COMPARE(boxes.shown().size(), size_t{2});
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Docs", "Music"}));
+    }
+
+    void afterAFailedChangeTheWindowShowsTheStoresOnDisk() {
+        IsolatedEnvironment env;
+        const auto copy = MakeOperation(OPERATION_COPY, "Docs");
+        WriteStores({"Docs", "Music"}, {copy.get()});
+        const std::string sets = ReadFile(SetStoreFilePath());
+        const std::string bindings = ReadFile(BindingStoreFilePath());
+        MessageScript boxes;
+        RecordingLauncher dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        faults::Guard guard;
+
+        // A new set that can not be saved does not appear.
+        faults::Arm(faults::Call::Rename, ENOSPC, 1, 0, "kivos.kvd");
+        dialogs.nameToGive = "New";
+        window.setList()->NewSet();
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Docs", "Music"}));
+
+        // A rename whose binding store can not be replaced changes neither
+        // store, and the rows show the old name and the operation on it.
+        faults::Arm(faults::Call::Rename, ENOSPC, 1, 0, "kvbind.kvb");
+        dialogs.nameToGive = "Papers";
+        window.setList()->item(0)->setSelected(true);
+        window.setList()->EditSelected();
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Docs", "Music"}));
+        QCOMPARE(window.operationList()->item(5)->text(), QString("Docs"));
+        QCOMPARE(ReadFile(SetStoreFilePath()), sets);
+        QCOMPARE(ReadFile(BindingStoreFilePath()), bindings);
+        QVERIFY(boxes.shown().empty());
     }
 };
 

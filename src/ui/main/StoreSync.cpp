@@ -2,6 +2,7 @@
 
 #include <QFileSystemWatcher>
 #include <QTimer>
+#include <QWidget>
 #include <cstring>
 
 #include "platform/Paths.h"
@@ -20,6 +21,31 @@ QString LockTroubleText(ChangeEnd end, int error) {
     }
     return QStringLiteral("The Kivo lists can not be locked for changing:\n%1\nNothing was changed.")
         .arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+QString DamageText(const StoreReport& store, bool setStore) {
+    const std::size_t count = store.read.records;
+    QString records;
+    if (setStore) {
+        records = count == 1 ? QStringLiteral("1 Kivo") : QStringLiteral("%1 Kivos").arg(count);
+    } else {
+        records = count == 1 ? QStringLiteral("1 Operation")
+                             : QStringLiteral("%1 Operations").arg(count);
+    }
+    const QString text = QStringLiteral("The file\n%1\nis damaged. %2 could be read from it.")
+                             .arg(QString::fromStdString(store.path), records);
+    if (!store.damagedCopy.empty()) {
+        return text + QStringLiteral("\nThe damaged file was copied to\n%1\nbefore it was written.")
+                          .arg(QString::fromStdString(store.damagedCopy));
+    }
+    return text + QStringLiteral(
+                      "\nBefore it is next written, the damaged file is copied beside it, to a "
+                      "name ending in .damaged- and the date and time.");
+}
+
+bool ChangeFailed(ChangeEnd end) {
+    return end == ChangeEnd::SaveFailed || end == ChangeEnd::CopyFailed ||
+           end == ChangeEnd::Unrestored || end == ChangeEnd::RecoveryFailed;
 }
 
 }  // namespace
@@ -41,13 +67,27 @@ void StoreSync::Watch() {
 }
 
 ChangeEnd StoreSync::Change(QWidget* parent, const std::function<bool(StoreSnapshot&)>& change) {
-    ChangeResult result = ChangeStores(DataFolder(), change);
-    if (result.read) {
+    const std::string folder = DataFolder();
+    // The versions the change is about to read, to tell a damaged one once.
+    const FileStamp setsBefore = StampOf(SetStorePath(folder));
+    const FileStamp bindingsBefore = StampOf(BindingStorePath(folder));
+    ChangeResult result = ChangeStores(folder, change);
+    if (ChangeFailed(result.end)) {
+        // The stores hold what they held before (or what a repair left):
+        // the window must not show a change that was not saved.
+        Reload();
+    } else if (result.read) {
         knownSets_ = result.setStamp;
         knownBindings_ = result.bindingStamp;
         if (viewer_) viewer_(result.stores, StoresOrigin::Window);
+        Watch();
+    } else {
+        Watch();
     }
-    Watch();
+    if (result.read) {
+        TellDamage(result.setStore, setsBefore, true);
+        TellDamage(result.bindingStore, bindingsBefore, false);
+    }
     if (result.end == ChangeEnd::LockTimedOut || result.end == ChangeEnd::LockFailed ||
         result.end == ChangeEnd::NoFolder) {
         NestedLoopScope box;
@@ -63,10 +103,23 @@ void StoreSync::Reload() {
     // again and read once more, never the other way round.
     knownSets_ = StampOf(SetStorePath(folder));
     knownBindings_ = StampOf(BindingStorePath(folder));
-    stores.sets.Load(SetStorePath(folder));
-    stores.operations.Load(BindingStorePath(folder));
+    const StoreReport sets{SetStorePath(folder), stores.sets.Load(SetStorePath(folder)), {}};
+    const StoreReport bindings{BindingStorePath(folder),
+                               stores.operations.Load(BindingStorePath(folder)), {}};
     if (viewer_) viewer_(stores, StoresOrigin::OtherProgram);
     Watch();
+    TellDamage(sets, knownSets_, true);
+    TellDamage(bindings, knownBindings_, false);
+}
+
+void StoreSync::TellDamage(const StoreReport& store, const FileStamp& version, bool setStore) {
+    if (!store.read.damaged()) return;
+    for (const ToldDamage& told : toldDamage_) {
+        if (told.path == store.path && told.version == version) return;
+    }
+    toldDamage_.push_back({store.path, version});
+    NestedLoopScope box;
+    ShowInformation(qobject_cast<QWidget*>(parent()), DamageText(store, setStore));
 }
 
 bool StoreSync::ChangedOnDisk() const {

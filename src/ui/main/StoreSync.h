@@ -13,6 +13,7 @@
 #include <QObject>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "model/StoreChange.h"
 
@@ -44,11 +45,17 @@ public:
     // made. No window is shown while the lock is held; a lock that could not
     // be had is reported afterwards in a message box over `parent`. A store
     // that cannot be written is not reported, as every failed store write of
-    // the desktop program.
+    // the desktop program, but the window then shows the stores as they are
+    // on disk, never the change it could not save.
     ChangeEnd Change(QWidget* parent, const std::function<bool(StoreSnapshot&)>& change);
 
     // Reads both stores as they are now and shows them.
     void Reload();
+
+    // Every damaged store is told about once per version of the file: in
+    // one message box (at start-up, on a reload, or by a change that finds
+    // it), saying which file, how many records could be read, and where it
+    // was, or will be, copied before it is written over.
 
     // How long the stores must stay unchanged before a reload.
     static constexpr int kQuietMs = 200;
@@ -58,12 +65,19 @@ private:
     void OnFolderChanged();
     void OnQuiet();
     bool ChangedOnDisk() const;
+    void TellDamage(const StoreReport& store, const FileStamp& version, bool setStore);
+
+    struct ToldDamage {
+        std::string path;
+        FileStamp version;
+    };
 
     QFileSystemWatcher* watcher_;
     QTimer* quiet_;
     Viewer viewer_;
     FileStamp knownSets_;
     FileStamp knownBindings_;
+    std::vector<ToldDamage> toldDamage_;
 };
 
 }  // namespace kivo
