@@ -38,6 +38,7 @@ void FillFromStatx(const struct statx& sx, const std::string& name, FindData& ou
     out.inode = sx.stx_ino;
     out.linkCount = sx.stx_nlink;
     out.isRegular = S_ISREG(sx.stx_mode);
+    out.mode = sx.stx_mode & 07777;
 }
 
 // One statx per name; a link costs a second one for its target, and a
@@ -47,6 +48,8 @@ bool Fill(int dirfd, const char* path, const std::string& name, bool followLinks
     struct statx sx {};
     if (::statx(dirfd, path, AT_SYMLINK_NOFOLLOW, kMask, &sx) != 0) return false;
     out.isLink = S_ISLNK(sx.stx_mode);
+    out.nameDevice = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    out.nameInode = sx.stx_ino;
     if (out.isLink && followLinks) {
         struct statx target {};
         if (::statx(dirfd, path, 0, kMask, &target) == 0) {

@@ -19,6 +19,11 @@ struct FindData {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::uint64_t linkCount = 0;  // names the file has (hard links)
+    // Device and inode of the name itself: the link's own for a link, else
+    // the same as device and inode.
+    unsigned mode = 0;  // permission bits (07777)
+    std::uint64_t nameDevice = 0;
+    std::uint64_t nameInode = 0;
     bool isLink = false;  // the name itself is a symbolic link
     bool isRegular = false;  // what it describes is a regular file (not a folder,
                              // pipe, socket, device or dangling link)

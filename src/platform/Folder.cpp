@@ -155,7 +155,8 @@ std::error_code FolderHandle::Remove(const std::string& name, const FileId& expe
     if (expected.Known()) {
         FindData now;
         if (!GetFindDataAt(fd_, name, now, /*followLinks=*/false)) return LastError();
-        if (now.isLink || IdOf(now) != expected) return ErrnoCode(kChangedError);
+        // The name's own identity: a link put in the file's place is not it.
+        if (FileId{now.nameDevice, now.nameInode} != expected) return ErrnoCode(kChangedError);
     }
     if (::unlinkat(fd_, name.c_str(), 0) != 0) return LastError();
     return {};
@@ -244,6 +245,27 @@ std::error_code FolderHandle::SetTimes(const std::string& name, FileTime lastAcc
     if (faults::ShouldFail(faults::Call::SetTimes, PathOf(name).c_str())) return LastError();
     timespec times[2] = {TimespecFromFileTime(lastAccess), TimespecFromFileTime(lastWrite)};
     if (::utimensat(fd_, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+    return {};
+}
+
+std::error_code FolderHandle::ReadLink(const std::string& name, std::string& target) const {
+    if (fd_ < 0) return ErrnoCode(EBADF);
+    if (!IsPlainName(name)) return ErrnoCode(EINVAL);
+    if (faults::ShouldFail(faults::Call::Read, PathOf(name).c_str())) return LastError();
+    std::string buffer(4096, '\0');
+    const ssize_t n = ::readlinkat(fd_, name.c_str(), buffer.data(), buffer.size());
+    if (n < 0) return LastError();
+    if (static_cast<std::size_t>(n) >= buffer.size()) return ErrnoCode(ENAMETOOLONG);
+    buffer.resize(static_cast<std::size_t>(n));
+    target = std::move(buffer);
+    return {};
+}
+
+std::error_code FolderHandle::MakeLink(const std::string& target, const std::string& name) const {
+    if (fd_ < 0) return ErrnoCode(EBADF);
+    if (!IsPlainName(name)) return ErrnoCode(EINVAL);
+    if (faults::ShouldFail(faults::Call::Open, PathOf(name).c_str())) return LastError();
+    if (::symlinkat(target.c_str(), fd_, name.c_str()) != 0) return LastError();
     return {};
 }
 

@@ -90,8 +90,9 @@ public:
     std::error_code OpenFile(const std::string& name, File::Mode mode, File& out,
                              bool followLink = false, const FileId& expected = {}) const;
 
-    // unlinkat. When `expected` is known, the name must still lead to that
-    // file (not through a link) or nothing is removed (kChangedError).
+    // unlinkat. When `expected` is known, the name itself must still be
+    // that file (or that link: a link's own identity, never what it leads
+    // to) or nothing is removed (kChangedError).
     // Fault point Delete.
     std::error_code Remove(const std::string& name, const FileId& expected = {}) const;
     // unlinkat(AT_REMOVEDIR): only an empty folder goes. Fault point Delete.
@@ -110,6 +111,11 @@ public:
     std::error_code SetMode(const std::string& name, unsigned mode, const FileId& expected = {}) const;
     // utimensat without following a link. Fault point SetTimes.
     std::error_code SetTimes(const std::string& name, FileTime lastAccess, FileTime lastWrite) const;
+    // The target of the link `name` (readlinkat).
+    std::error_code ReadLink(const std::string& name, std::string& target) const;
+    // Makes the symbolic link `name` leading to `target` (symlinkat); EEXIST
+    // when the name is taken. Fault point Open.
+    std::error_code MakeLink(const std::string& target, const std::string& name) const;
     // fsync of the folder itself (its names). Fault point Sync.
     std::error_code Sync() const;
     // syncfs: everything written to this folder's file system. Fault point
@@ -149,6 +155,8 @@ public:
     std::error_code Reach(const std::string& rootPath, const std::vector<std::string_view>& names,
                           const Walk& walk, const FolderHandle*& out);
     void Reset();
+    // Identity of the open root; unknown before the first Reach.
+    const FileId& rootId() const { return root_.id(); }
 
 private:
     struct Level {
