@@ -94,7 +94,7 @@ TEST_F(MoveTest, FailedOrCancelledCopyLeavesSourceAndOlderDestination) {
     WriteBytes(dir / "big.bin", 1024 * 1024, 'n');
     WriteFile(out + "/big.bin", "old");
 
-    faults::Arm(faults::Call::Write, ENOSPC, 10, 1, ".kvt-");
+    faults::Arm(faults::Call::Write, ENOSPC, 10, 1, "out/big.bin");
     const RunResult failed = Run({dir / "big.bin"}, kOverwriteAlways, 1);
     EXPECT_EQ(failed.errorText, ErrorText("Error writting file", out + "/big.bin"));
 
