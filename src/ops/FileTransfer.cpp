@@ -1,6 +1,9 @@
 #include "ops/FileTransfer.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include "model/StringTable.h"
 #include "ops/CopyHelpers.h"
@@ -72,10 +75,16 @@ ItemOutcome MoveLink(const CopyOptions& options, const ItemRecord& item, const F
         if (made.value() != EEXIST) return FailedWith(IDS_ERROR_CREATE_FILE, destination);
         if (options.overwriteMode == kOverwriteNever) return std::nullopt;
     }
-    // Replaced through a hidden name, so the name never goes missing.
-    const std::string hidden = ".kvt-link-" + name;
-    folder.Remove(hidden);
-    if (folder.MakeLink(target, hidden)) return FailedWith(IDS_ERROR_CREATE_FILE, destination);
+    // Replaced through a hidden name, so the name never goes missing; a
+    // hidden name already taken is someone else's and is left alone.
+    static std::atomic<unsigned> counter{0};
+    std::string hidden;
+    std::error_code made = ErrnoCode(EEXIST);
+    for (int attempt = 0; attempt < 100 && made.value() == EEXIST; ++attempt) {
+        hidden = ".kvt-link-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        made = folder.MakeLink(target, hidden);
+    }
+    if (made) return FailedWith(IDS_ERROR_CREATE_FILE, destination);
     if (folder.Rename(hidden, folder, name)) {
         folder.Remove(hidden);
         return FailedWith(IDS_ERROR_CREATE_FILE, destination);

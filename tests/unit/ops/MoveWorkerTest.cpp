@@ -125,6 +125,9 @@ TEST_F(MoveTest, LinksAreNeverFollowedOutOfTheSet) {
     EXPECT_EQ(ReadFile(out + "/set/own.txt"), "own");
     EXPECT_FALSE(Exists(dir / "set/filelink"));
     EXPECT_TRUE(Exists(dir / "set/linked"));
+    // The link moved as a link: what it leads to was neither read nor moved.
+    EXPECT_TRUE(std::filesystem::is_symlink(out + "/set/filelink"));
+    EXPECT_EQ(std::filesystem::read_symlink(out + "/set/filelink").string(), outside + "/target.txt");
 }
 
 TEST_F(MoveTest, ADestinationInATreeTheSetScansIsRefusedWhereverItIsNamed) {
