@@ -19,15 +19,15 @@ public:
     ItemOutcome BeforeScan(const FileSet& set) override {
         return RefuseCopyIntoItself(set, options_);
     }
-    FileIdentities* ListedFiles() override { return &files_.listed(); }
+    FileIdentities* ListedFiles() override { return &state_.files.listed(); }
 
     ItemOutcome Process(const ItemRecord& item, RunContext& context) override {
         bool copied = false;
-        return CopyItem(options_, item, context, files_, copied);
+        return CopyItem(options_, item, context, state_, copied);
     }
 
 private:
-    ProtectedFiles files_;
+    TransferState state_{/*followLinks=*/true};
     const CopyOptions& options_;
 };
 

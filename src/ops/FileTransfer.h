@@ -1,28 +1,43 @@
 #pragma once
-// The per-file copy that Copy and Move share: open, stream, times,
-// attributes, then the finished file takes the destination's name.
+// The per-file copy that Copy and Move share: the source reached through
+// the folder the scan saw, the data written into a private temporary file
+// in the destination folder, its times and mode set, and only then a name
+// given to it.
 #include <string>
+#include <vector>
 
 #include "ops/CopyWorker.h"
 #include "ops/ProtectedFiles.h"
 #include "ops/RunEngine.h"
+#include "platform/Folder.h"
 
 namespace kivo {
 
-// Copies sourcePath to destinationPath through the context's buffer,
-// counting written bytes as progress. Returns nullopt when the copy is in
-// place, or the run's end (failed with its message, or stopped). On any end
-// the destination is as it was before.
-ItemOutcome TransferFile(const std::string& sourcePath, const std::string& destinationPath,
-                         RunContext& context);
+// What one Copy or Move run keeps from file to file.
+struct TransferState {
+    explicit TransferState(bool followLinksIn) : followLinks(followLinksIn) {}
+    // Copy follows links where the scan did; Move follows none below its
+    // set entries (a link is moved as a link).
+    bool followLinks;
+    FolderChain sources;
+    FolderChain destinations;
+    FileId destinationRoot;  // what the destination folder was when first reached
+    ProtectedFiles files;
+    // Move only: one handle per file system written to, to make what was
+    // written durable before sources go.
+    bool keepSyncTargets = false;
+    std::vector<FolderHandle> syncTargets;
+};
 
 // Copy's unit of work, shared with Move: the record goes to its place under
 // the destination folder unless the overwrite policy skips it, or the file
-// there is one of the run's own (then the sink hears of it). A skipped
-// record's size counts as done and `copied` is false. Every file written is
-// added to `files`.
+// there is one of the run's own (then the sink hears of it: the source
+// itself, another name of it, or a file this run wrote). A skipped record's
+// size counts as done and `copied` is false. Every file written is added to
+// the state's protected files. On any end the destination name is as it was
+// before.
 ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunContext& context,
-                     ProtectedFiles& files, bool& copied);
+                     TransferState& state, bool& copied);
 
 // The refusal of a Copy or Move whose destination lies in a tree the set
 // scans, or nullopt.

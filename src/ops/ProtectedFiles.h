@@ -4,8 +4,7 @@
 // skipped) and every file it has written. Two sources with the same relative
 // name, or a source that is itself a destination, would otherwise have one
 // file of the run overwrite another's data.
-#include <string>
-
+#include "platform/Folder.h"
 #include "scan/FileIdentities.h"
 
 namespace kivo {
@@ -15,11 +14,12 @@ public:
     // Filled by the scan, then sorted before the first Protects.
     FileIdentities& listed() { return listed_; }
 
-    // True when the name `destination` (not what a link there leads to: a
-    // rename replaces the link itself) is one of the run's files.
-    bool Protects(const std::string& destination) const;
-    // Records the file now at `destination`, just written by the run.
-    void AddWritten(const std::string& destination);
+    // True when the file found at a destination name (the name itself, not
+    // what a link there leads to: a rename replaces the link) is one of the
+    // run's files.
+    bool Protects(const FileId& destination) const;
+    // Records a file the run has just written.
+    void AddWritten(const FileId& written);
 
 private:
     FileIdentities listed_;

@@ -4,14 +4,17 @@
 // reading back exactly the records the scan produced. An operation supplies
 // only what it does per record and after the last one.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/FileSet.h"
 #include "ops/RunProgress.h"
 #include "report/RunSink.h"
 #include "scan/FileIdentities.h"
 #include "scan/ItemList.h"
+#include "ops/RemoveEmptyFolders.h"
 
 namespace kivo {
 
@@ -45,10 +48,30 @@ public:
     // Receives the device and inode of every file the scan lists, sorted
     // once the scan is over; null when the work does not need them.
     virtual FileIdentities* ListedFiles() { return nullptr; }
+    // Receive the device and inode of every folder the scan met, and of
+    // those it listed, sorted once the scan is over; null when the work
+    // does not need them.
+    virtual ScannedFolders* Folders() { return nullptr; }
     virtual ItemOutcome Process(const ItemRecord& item, RunContext& context) = 0;
-    // After the last record; the set is the one the run expanded.
-    virtual void Finish(const FileSet& /*set*/) {}
+    // After the last record; the set is the one the run expanded, and
+    // `entryIds` what each of its entries led to when it was scanned.
+    virtual ItemOutcome Finish(const FileSet& /*set*/, const std::vector<FileId>& /*entryIds*/) {
+        return std::nullopt;
+    }
+    // Every end once records began to be processed (done, stopped or
+    // failed) passes here; the work may finish what it left pending and
+    // change the end.
+    virtual RunResult Ended(RunResult result) { return result; }
 };
+
+// Tests only: `afterScan` runs between the scan and the first record,
+// `beforeFinish` after the last record and before the closing step, on the
+// run's thread. Empty functions remove them.
+struct RunHooksForTesting {
+    std::function<void()> afterScan;
+    std::function<void()> beforeFinish;
+};
+void SetRunHooksForTesting(RunHooksForTesting hooks);
 
 // Runs `work` on `set` (may be null: nothing to do) and returns how the run
 // ended. A record the item list cannot give back ends the run as failed with

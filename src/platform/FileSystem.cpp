@@ -38,6 +38,7 @@ void FillFromStatx(const struct statx& sx, const std::string& name, FindData& ou
     out.inode = sx.stx_ino;
     out.linkCount = sx.stx_nlink;
     out.isRegular = S_ISREG(sx.stx_mode);
+    out.mode = sx.stx_mode & 07777;
 }
 
 // One statx per name; a link costs a second one for its target, and a
@@ -47,6 +48,8 @@ bool Fill(int dirfd, const char* path, const std::string& name, bool followLinks
     struct statx sx {};
     if (::statx(dirfd, path, AT_SYMLINK_NOFOLLOW, kMask, &sx) != 0) return false;
     out.isLink = S_ISLNK(sx.stx_mode);
+    out.nameDevice = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    out.nameInode = sx.stx_ino;
     if (out.isLink && followLinks) {
         struct statx target {};
         if (::statx(dirfd, path, 0, kMask, &target) == 0) {
@@ -64,6 +67,12 @@ bool GetFindData(const std::string& path, FindData& out, bool followLinks) {
     out = FindData{};
     out.name = path;
     return Fill(AT_FDCWD, path.c_str(), BaseName(path), followLinks, out);
+}
+
+bool GetFindDataAt(int folderFd, const std::string& name, FindData& out, bool followLinks) {
+    out = FindData{};
+    out.name = name;
+    return Fill(folderFd, name.c_str(), name, followLinks, out);
 }
 
 FileStamp StampOf(const std::string& path) {
@@ -142,8 +151,26 @@ FolderEnumerator::~FolderEnumerator() { Close(); }
 bool FolderEnumerator::Open(const std::string& folder) {
     Close();
     folder_ = folder;
+    followLinks_ = true;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return false;
+    dir_ = dir;
+    return true;
+}
+
+bool FolderEnumerator::OpenAt(int folderFd, bool followLinks) {
+    Close();
+    folder_.clear();
+    followLinks_ = followLinks;
+    // fdopendir owns what it is given, and reads from the descriptor's
+    // position: a fresh descriptor of the same folder, opened through ".".
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return false;
+    }
     dir_ = dir;
     return true;
 }
@@ -157,7 +184,7 @@ bool FolderEnumerator::Next(FindData& out) {
         if (entry == nullptr) return false;
         out = FindData{};
         out.name = entry->d_name;
-        if (Fill(::dirfd(dir), entry->d_name, out.name, true, out)) return true;
+        if (Fill(::dirfd(dir), entry->d_name, out.name, followLinks_, out)) return true;
         // Gone between the listing and the stat: not part of the folder now.
     }
 }

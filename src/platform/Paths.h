@@ -1,11 +1,12 @@
 #pragma once
 // Path helpers: canonical form, folder creation, the data folder and the
 // two store paths.
+#include <cerrno>
 #include <string>
 
 namespace kivo {
 
-constexpr int kErrorDirectory = 267;  // unusable path for MakeFolders
+constexpr int kErrorDirectory = ENOTDIR;  // unusable path for MakeFolders
 
 // Collapses runs of separators and removes trailing ones; the separator of
 // the root "/" stays. Paths shorter than 3 bytes are left as they are.

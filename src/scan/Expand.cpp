@@ -18,7 +18,11 @@ public:
           entry_(entry),
           list_(list),
           listed_(options.listed),
-          entryLength_(NormalizedPath(entry.path).size()) {}
+          followLinks_(options.followFolderLinks),
+          entryLength_(NormalizedPath(entry.path).size()) {
+        folders_ = options.folders;
+        entered_ = options.enteredFolders;
+    }
 
 protected:
     Visit OnFile(const std::string& path, std::size_t nameOffset, const FindData& data) override {
@@ -32,6 +36,11 @@ protected:
         record_.lastWriteTime = data.lastWriteTime;
         record_.size = data.size;
         record_.isLink = data.isLink;
+        record_.fileEntry = false;
+        record_.throughFolderLink = ThroughFolderLink();
+        record_.fileId = followLinks_ ? IdOf(data) : FileId{data.nameDevice, data.nameInode};
+        const auto folder = CurrentFolder();
+        record_.folderId = FileId{folder.first, folder.second};
         record_.path = path;
         record_.relativeStart = RelativeNameStart(path, entryLength_);
         const bool added = list_.Add(record_);
@@ -40,10 +49,18 @@ protected:
         return added ? Visit::Counted : Visit::Skipped;
     }
 
+    void OnFolder(const FindData& data, bool entered) override {
+        if (folders_ != nullptr) folders_->AddUnsorted(data.device, data.inode);
+        if (entered && entered_ != nullptr) entered_->AddUnsorted(data.device, data.inode);
+    }
+
 private:
+    FileIdentities* folders_ = nullptr;
+    FileIdentities* entered_ = nullptr;
     const SetEntry& entry_;
     ItemList& list_;
     FileIdentities* listed_;
+    bool followLinks_;
     std::size_t entryLength_;
     ItemRecord record_;
 };
@@ -69,20 +86,34 @@ std::uint64_t ScanFolder(const SetEntry& entry, const std::string& folder, ItemL
     return scan.Walk(NormalizedPath(folder));
 }
 
-void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& options) {
-    if (entry.path.empty()) return;
-    if (GetAttributes(entry.path) == kInvalidAttributes) return;
+namespace {
+
+// Returns the identity of what the entry led to, unknown when it was not
+// reached.
+FileId ExpandOne(const SetEntry& entry, ItemList& list, const ExpandOptions& options) {
+    if (entry.path.empty()) return {};
+    if (GetAttributes(entry.path) == kInvalidAttributes) return {};
     FindData data;
-    if (!GetFindData(entry.path, data, true)) return;
+    if (!GetFindData(entry.path, data, true)) return {};
 
     if ((data.attributes & ATTR_DIRECTORY) != 0) {
         ScanFolder(entry, entry.path, list, options);
-        return;
+        return IdOf(data);
     }
 
-    if (options.followFolderLinks && !data.isRegular) return;
+    if (options.followFolderLinks && !data.isRegular) return {};
+
+    FindData folder;
+    const std::size_t cut = entry.path.rfind(kSeparator);
+    const std::string parent = cut == std::string::npos ? std::string(".")
+                               : cut == 0              ? std::string("/")
+                                                       : entry.path.substr(0, cut);
+    if (!GetFindData(parent, folder, true)) return {};
 
     ItemRecord record;
+    record.fileEntry = true;
+    record.fileId = options.followFolderLinks ? IdOf(data) : FileId{data.nameDevice, data.nameInode};
+    record.folderId = IdOf(folder);
     record.attributes = data.attributes;
     record.creationTime = data.creationTime;
     record.lastAccessTime = data.lastAccessTime;
@@ -93,11 +124,23 @@ void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& opt
     const std::size_t slash = entry.path.rfind(kSeparator);
     record.relativeStart = slash == std::string::npos ? 0 : static_cast<std::uint32_t>(slash + 1);
     if (list.Add(record) && options.listed != nullptr) options.listed->AddUnsorted(data.device, data.inode);
+    return record.fileId;
+}
+
+}  // namespace
+
+void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& options) {
+    ExpandOne(entry, list, options);
 }
 
 void ExpandSet(const FileSet& set, ItemList& list, const ExpandOptions& options) {
-    for (const auto& entry : set.entries) {
-        if (entry) ExpandEntry(*entry, list, options);
+    if (options.entryIds != nullptr) options.entryIds->assign(set.entries.size(), FileId{});
+    for (std::size_t i = 0; i < set.entries.size(); ++i) {
+        const auto& entry = set.entries[i];
+        if (entry) {
+            const FileId id = ExpandOne(*entry, list, options);
+            if (options.entryIds != nullptr) (*options.entryIds)[i] = id;
+        }
         if (list.IsCancelled() != 0) break;
     }
 }

@@ -2,6 +2,7 @@
 // Expansion of a set into the item list the workers read.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/FileSet.h"
 #include "scan/FileIdentities.h"
@@ -18,6 +19,15 @@ struct ExpandOptions {
     // When set, receives the device and inode of every file listed (what a
     // link leads to, for a link), unsorted: the caller sorts them.
     FileIdentities* listed = nullptr;
+    // When set, receives one identity per set entry, in set order: the
+    // folder or file the entry led to when it was scanned (links followed),
+    // unknown for an entry that could not be reached or was not scanned.
+    std::vector<FileId>* entryIds = nullptr;
+    // When set, receive the device and inode of every folder (not a link)
+    // the scan met under a folder entry, entered or not, and of those whose
+    // names it listed, unsorted.
+    FileIdentities* folders = nullptr;
+    FileIdentities* enteredFolders = nullptr;
 };
 
 // Every entry in set order; stops after the entry during which the list

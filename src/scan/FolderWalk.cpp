@@ -11,8 +11,12 @@ std::uint64_t FolderWalk::Walk(const std::string& folder) {
     path_ = folder;
     stopped_ = false;
     walkPath_.clear();
+    linksEntered_ = 0;
     FindData self;
-    if (GetFindData(folder, self, true)) walkPath_.emplace_back(self.device, self.inode);
+    if (GetFindData(folder, self, true)) {
+        walkPath_.emplace_back(self.device, self.inode);
+        OnFolder(self, true);
+    }
     return WalkCurrent();
 }
 
@@ -38,11 +42,14 @@ std::uint64_t FolderWalk::WalkCurrent() {
         if (path_.size() > kMaxItemPath || data.name.empty()) continue;
 
         if ((data.attributes & ATTR_DIRECTORY) != 0) {
-            if (!includeSubfolders_ || data.name[0] == '.') continue;
-            if (data.isLink && !followFolderLinks_) continue;
-            if (OnWalkPath(data)) continue;
+            const bool enter = includeSubfolders_ && data.name[0] != '.' &&
+                               (!data.isLink || followFolderLinks_) && !OnWalkPath(data);
+            if (data.name != "." && data.name != ".." && !data.isLink) OnFolder(data, enter);
+            if (!enter) continue;
             walkPath_.emplace_back(data.device, data.inode);
+            if (data.isLink) ++linksEntered_;
             count += WalkCurrent();
+            if (data.isLink) --linksEntered_;
             walkPath_.pop_back();
             continue;
         }

@@ -34,6 +34,17 @@ protected:
     // folders above it go on.
     virtual Visit OnFile(const std::string& path, std::size_t nameOffset, const FindData& data) = 0;
 
+    // Every folder the walk meets, the start included, and whether it
+    // lists what the folder holds.
+    virtual void OnFolder(const FindData& /*data*/, bool /*entered*/) {}
+
+    // During OnFile: device and inode of the folder that holds the file,
+    // and whether a folder link was entered below the start to reach it.
+    std::pair<std::uint64_t, std::uint64_t> CurrentFolder() const {
+        return walkPath_.empty() ? std::pair<std::uint64_t, std::uint64_t>{0, 0} : walkPath_.back();
+    }
+    bool ThroughFolderLink() const { return linksEntered_ != 0; }
+
 private:
     std::uint64_t WalkCurrent();
     bool OnWalkPath(const FindData& data) const;
@@ -45,6 +56,7 @@ private:
     // Device and inode of every folder from the start down to the current
     // one: a link back to any of them would loop forever.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> walkPath_;
+    unsigned linksEntered_ = 0;  // folder links on the way from the start
 };
 
 }  // namespace kivo

@@ -19,14 +19,20 @@ struct RecordHeader {
     std::uint64_t lastAccessTime;
     std::uint64_t lastWriteTime;
     std::uint64_t size;
+    std::uint64_t fileDevice;
+    std::uint64_t fileInode;
+    std::uint64_t folderDevice;
+    std::uint64_t folderInode;
     std::uint32_t flags;
     std::uint16_t pathLength;
     std::uint16_t alternateLength;
 };
-static_assert(sizeof(RecordHeader) == 48);
+static_assert(sizeof(RecordHeader) == 80);
 static_assert(kMaxItemPath <= 0xFFFF);
 
 constexpr std::uint32_t kFlagLink = 1;
+constexpr std::uint32_t kFlagFileEntry = 2;
+constexpr std::uint32_t kFlagThroughFolderLink = 4;
 constexpr std::size_t kMaxAlternateName = 13;
 constexpr std::size_t kMaxRecordSize = sizeof(RecordHeader) + kMaxItemPath + kMaxAlternateName;
 static_assert(kMaxRecordSize <= kBufferSize);
@@ -71,7 +77,12 @@ bool ItemList::Add(const ItemRecord& record) {
     header.lastAccessTime = record.lastAccessTime;
     header.lastWriteTime = record.lastWriteTime;
     header.size = record.size;
-    header.flags = record.isLink ? kFlagLink : 0;
+    header.fileDevice = record.fileId.device;
+    header.fileInode = record.fileId.inode;
+    header.folderDevice = record.folderId.device;
+    header.folderInode = record.folderId.inode;
+    header.flags = (record.isLink ? kFlagLink : 0) | (record.fileEntry ? kFlagFileEntry : 0) |
+                   (record.throughFolderLink ? kFlagThroughFolderLink : 0);
     header.pathLength = static_cast<std::uint16_t>(record.path.size());
     header.alternateLength = static_cast<std::uint16_t>(record.alternateName.size());
 
@@ -168,6 +179,10 @@ bool ItemList::ReadNext(ItemRecord& record) {
     record.lastWriteTime = header.lastWriteTime;
     record.size = header.size;
     record.isLink = (header.flags & kFlagLink) != 0;
+    record.fileEntry = (header.flags & kFlagFileEntry) != 0;
+    record.throughFolderLink = (header.flags & kFlagThroughFolderLink) != 0;
+    record.fileId = FileId{header.fileDevice, header.fileInode};
+    record.folderId = FileId{header.folderDevice, header.folderInode};
     record.path.assign(in, header.pathLength);
     record.alternateName.assign(in + header.pathLength, header.alternateLength);
     readPos_ += total;

@@ -9,6 +9,7 @@
 #include "report/RunSink.h"
 #include "platform/File.h"
 #include "platform/FileTime.h"
+#include "platform/Folder.h"
 
 namespace kivo {
 
@@ -24,6 +25,15 @@ struct ItemRecord {
     std::uint64_t size = 0;
     std::uint32_t relativeStart = 0;  // index in path where the relative name begins
     bool isLink = false;              // reached through a symbolic link
+    // The set names this file itself (not a folder above it).
+    bool fileEntry = false;
+    // Below its set entry, the scan entered a folder link on the way here.
+    bool throughFolderLink = false;
+    // What the scan saw, for the run to check before it acts: the file (what
+    // a link leads to when the scan followed links, else the name itself)
+    // and the folder that holds it.
+    FileId fileId;
+    FileId folderId;
     std::string path;                 // full path
     std::string alternateName;        // short 8.3 name; always empty here
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "CliFixture.h"
-#include "ops/DestinationFile.h"
+#include "TemporaryFiles.h"
 
 namespace kivo::clitest {
 namespace {
@@ -20,15 +20,6 @@ void WriteLargeFile(const std::string& path, std::size_t megabytes, char seed) {
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(seed + i * 131);
     std::ofstream out(path, std::ios::binary);
     for (std::size_t i = 0; i < megabytes; ++i) out.write(block.data(), static_cast<std::streamsize>(block.size()));
-}
-
-// Any hidden temporary file of a file being copied.
-bool HasTemporaryFile(const std::string& folder) {
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (it->path().filename().string().rfind(kDestinationTempPrefix, 0) == 0) return true;
-    }
-    return false;
 }
 
 TEST_F(Interrupt, SigintStopsALongCopyWithoutLeavingAPartialFile) {
@@ -46,7 +37,7 @@ TEST_F(Interrupt, SigintStopsALongCopyWithoutLeavingAPartialFile) {
     // involved, only the state of the destination.
     bool copying = false;
     while (!copying && !process.HasExited()) {
-        copying = HasTemporaryFile(At("dest"));
+        copying = WritesTemporaryUnder(process.pid(), At("dest"));
         if (!copying) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     ASSERT_TRUE(copying) << "the copy ended before it could be interrupted";

@@ -149,17 +149,17 @@ TEST_F(CopyTest, FailuresLeaveTheOlderDestinationIntact) {
     struct Case {
         faults::Call call;
         const char* pathPart;
-        unsigned nth;  // temporary files of both files match ".kvt-"
+        unsigned nth;
         const char* message;
         bool namesSource;
     };
     const Case cases[] = {
         {faults::Call::Open, "big.bin", 1, "Error open file read", true},
-        {faults::Call::Open, ".kvt-", 2, "Error create file", false},
+        {faults::Call::Open, "out/big.bin", 1, "Error create file", false},
         {faults::Call::Read, "big.bin", 1, "Error reading file", true},
-        {faults::Call::Write, ".kvt-", 2, "Error writting file", false},
-        {faults::Call::Write, ".kvt-", 50, "Error writting file", false},
-        {faults::Call::Flush, ".kvt-", 1, "Error writting file", false},
+        {faults::Call::Write, "out/big.bin", 1, "Error writting file", false},
+        {faults::Call::Write, "out/big.bin", 50, "Error writting file", false},
+        {faults::Call::Flush, "out/big.bin", 1, "Error writting file", false},
         {faults::Call::Rename, "big.bin", 1, "Error create file", false},
     };
     WriteFile(first, "first");
@@ -191,16 +191,16 @@ TEST_F(CopyTest, FlushEvery2MiBWrittenAndNoneAtTheEnd) {
     const std::string under = dir / "under.bin", twice = dir / "twice.bin";
     WriteBytes(under, 2097151, 'u');
     WriteBytes(twice, 4194304, 't');
-    faults::Arm(faults::Call::Flush, EIO, 1, 0, ".kvt-");
+    faults::Arm(faults::Call::Flush, EIO, 1, 0, "/out/");
     EXPECT_EQ(Run({under}).end, RunEnd::Done);
     EXPECT_EQ(faults::FiredCount(), 0u);
 
     // 4 MiB: a flush after 2 MiB and one after 4 MiB, none at the end.
-    faults::Arm(faults::Call::Flush, EIO, 3, 1, ".kvt-");
+    faults::Arm(faults::Call::Flush, EIO, 3, 1, "/out/");
     EXPECT_EQ(Run({twice}).end, RunEnd::Done);
     EXPECT_EQ(faults::FiredCount(), 0u);
     std::filesystem::remove_all(out);
-    faults::Arm(faults::Call::Flush, EIO, 2, 1, ".kvt-");
+    faults::Arm(faults::Call::Flush, EIO, 2, 1, "/out/");
     EXPECT_EQ(Run({twice}).errorText, ErrorText("Error writting file", out + "/twice.bin"));
     EXPECT_FALSE(Exists(out + "/twice.bin"));
 }
@@ -216,7 +216,7 @@ TEST_F(CopyTest, TimesAndAttributesThatCannotBeSetAreNoError) {
     for (faults::Call call : calls) {
         std::filesystem::remove_all(out);
         faults::Reset();
-        faults::Arm(call, EPERM, 1, 0, ".kvt-");
+        faults::Arm(call, EPERM, 1, 0, "out/ro.txt");
         EXPECT_EQ(Run({source}).end, RunEnd::Done);
         EXPECT_EQ(faults::FiredCount(), 1u);
         EXPECT_EQ(ReadFile(out + "/ro.txt"), "data");

@@ -103,20 +103,26 @@ TEST_F(DeleteTest, FileOf40000BytesIsWrittenInThreeChunksEveryPass) {
     EXPECT_EQ(sink.percents, (std::vector<int>{40, 81, 100}));
 }
 
-TEST_F(DeleteTest, EmptyFileIsOpenedOncePerPassAndNeverMovesTheBar) {
+TEST_F(DeleteTest, EmptyFileIsOpenedOnceSyncedEveryPassAndNeverMovesTheBar) {
     const std::string file = dir / "empty";
     WriteFile(file, "");
-    faults::Arm(faults::Call::Open, EACCES, 4, 1, "empty");
+    faults::Arm(faults::Call::Open, EACCES, 2, 1, "empty");
+    unsigned syncs = 0;
+    faults::SetObserverForTesting([&](faults::Call call, const char* path) {
+        if (call == faults::Call::Flush && path != nullptr && std::string(path) == file) ++syncs;
+    });
     EXPECT_EQ(Run({file}, "3").end, RunEnd::Done);
+    faults::SetObserverForTesting(nullptr);
     EXPECT_EQ(faults::FiredCount(), 0u);
+    EXPECT_EQ(syncs, 3u);
     EXPECT_FALSE(Exists(file));
     EXPECT_TRUE(sink.percents.empty());
 
     WriteFile(file, "");
     faults::Reset();
-    faults::Arm(faults::Call::Open, EACCES, 3, 1, "empty");
-    const RunResult third = Run({file}, "3");
-    EXPECT_EQ(third.errorText, ErrorText("Can not erase file", file));
+    faults::Arm(faults::Call::Open, EACCES, 1, 1, "empty");
+    const RunResult refused = Run({file}, "3");
+    EXPECT_EQ(refused.errorText, ErrorText("Can not erase file", file));
     EXPECT_TRUE(Exists(file));
 }
 
@@ -221,18 +227,35 @@ TEST_F(DeleteTest, ReadOnlyHiddenAndFailedDeletes) {
     EXPECT_EQ(GetAttributes(readOnly) & ATTR_READONLY, 0u);
 }
 
-TEST_F(DeleteTest, FlushFollowsEvery2MiBAndAFailedFlushIsAFailedErase) {
+// Within a pass the data goes to the disk after every 2 MiB, and every pass
+// ends with a sync of its own, so no pass stays in the page cache only.
+TEST_F(DeleteTest, FlushFollowsEvery2MiBAndEveryPassAndAFailedFlushIsAFailedErase) {
     const std::string file = dir / "flush";
-    faults::Arm(faults::Call::Flush, EIO, 1, 0, "flush");
-    WriteBytes(file, 2097151, 'x');
-    EXPECT_EQ(Run({file}, "1").end, RunEnd::Done);
-    EXPECT_EQ(faults::FiredCount(), 0u) << "no flush below 2 MiB, none at the end of a pass";
+    const struct {
+        std::size_t size;
+        const char* passes;
+        unsigned syncs;
+    } cases[] = {{2097151, "1", 1}, {2097152, "1", 1}, {4194305, "1", 3}, {100, "2", 2}};
+    for (const auto& c : cases) {
+        WriteBytes(file, c.size, 'x');
+        unsigned syncs = 0;
+        faults::SetObserverForTesting([&](faults::Call call, const char* path) {
+            if (call == faults::Call::Flush && path != nullptr && std::string(path) == file) ++syncs;
+        });
+        EXPECT_EQ(Run({file}, c.passes).end, RunEnd::Done);
+        faults::SetObserverForTesting(nullptr);
+        EXPECT_EQ(syncs, c.syncs) << c.size << " bytes, " << c.passes << " passes";
+    }
 
-    WriteBytes(file, 2097152, 'x');
-    const RunResult result = Run({file}, "1");
-    EXPECT_EQ(result.errorText, ErrorText("Can not erase file", file));
-    EXPECT_EQ(faults::FiredCount(), 1u);
-    EXPECT_TRUE(Exists(file));
+    for (unsigned nth : {1u, 2u}) {
+        WriteBytes(file, 100, 'x');
+        faults::Reset();
+        faults::Arm(faults::Call::Flush, EIO, nth, 1, "flush");
+        const RunResult result = Run({file}, "2");
+        EXPECT_EQ(result.errorText, ErrorText("Can not erase file", file));
+        EXPECT_EQ(faults::FiredCount(), 1u);
+        EXPECT_TRUE(Exists(file));
+    }
 }
 
 TEST_F(DeleteTest, LinksAreRemovedAsLinksAndNeverFollowed) {
@@ -244,7 +267,8 @@ TEST_F(DeleteTest, LinksAreRemovedAsLinksAndNeverFollowed) {
     std::filesystem::create_directory_symlink(outside, set + "/linked");
     std::filesystem::create_symlink(outside + "/target.txt", set + "/filelink");
 
-    EXPECT_EQ(Run({set}, "1", /*mode=*/0).end, RunEnd::Done);
+    const RunResult linkRun = Run({set}, "1", /*mode=*/0);
+    EXPECT_EQ(linkRun.end, RunEnd::Done) << linkRun.errorText;
     EXPECT_EQ(ReadFile(outside + "/keep.txt"), std::string(100, 'k'));
     EXPECT_EQ(ReadFile(outside + "/target.txt"), std::string(100, 't'));
     EXPECT_FALSE(Exists(set + "/own.txt"));

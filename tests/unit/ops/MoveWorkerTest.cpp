@@ -94,7 +94,7 @@ TEST_F(MoveTest, FailedOrCancelledCopyLeavesSourceAndOlderDestination) {
     WriteBytes(dir / "big.bin", 1024 * 1024, 'n');
     WriteFile(out + "/big.bin", "old");
 
-    faults::Arm(faults::Call::Write, ENOSPC, 10, 1, ".kvt-");
+    faults::Arm(faults::Call::Write, ENOSPC, 10, 1, "out/big.bin");
     const RunResult failed = Run({dir / "big.bin"}, kOverwriteAlways, 1);
     EXPECT_EQ(failed.errorText, ErrorText("Error writting file", out + "/big.bin"));
 
@@ -125,6 +125,9 @@ TEST_F(MoveTest, LinksAreNeverFollowedOutOfTheSet) {
     EXPECT_EQ(ReadFile(out + "/set/own.txt"), "own");
     EXPECT_FALSE(Exists(dir / "set/filelink"));
     EXPECT_TRUE(Exists(dir / "set/linked"));
+    // The link moved as a link: what it leads to was neither read nor moved.
+    EXPECT_TRUE(std::filesystem::is_symlink(out + "/set/filelink"));
+    EXPECT_EQ(std::filesystem::read_symlink(out + "/set/filelink").string(), outside + "/target.txt");
 }
 
 TEST_F(MoveTest, ADestinationInATreeTheSetScansIsRefusedWhereverItIsNamed) {
