@@ -64,6 +64,8 @@ public:
     // Device, inode and link count of the open file, in the form FindData
     // gives them, so what was opened can be matched with what was looked up.
     bool Identity(std::uint64_t& device, std::uint64_t& inode, std::uint64_t& linkCount);
+    // The open file's st_mode: its type and permission bits.
+    bool TypeAndMode(std::uint32_t& mode);
     // Data to disk (fdatasync).
     bool Flush();
     // Sets the permission bits (fchmod); fails through fault point

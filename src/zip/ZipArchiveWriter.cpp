@@ -115,7 +115,7 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
 
     unsigned char header[kCentralDirectoryHeaderLen] = {};
     PutU32(header + 0, kCentralDirectorySignature);
-    PutU16(header + 4, version);
+    PutU16(header + 4, static_cast<std::uint16_t>((kHostUnix << 8) | version));
     PutU16(header + 6, version);
     PutU16(header + 8, entry.flags);
     PutU16(header + 10, kMethodDeflated);
@@ -126,7 +126,8 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
     PutU32(header + 24, field32(bigSize, entry.size));
     PutU16(header + 28, static_cast<std::uint16_t>(entry.name.size()));
     PutU16(header + 30, static_cast<std::uint16_t>(zip64Len + entry.extra.size()));
-    // comment length, disk, internal and external attributes: 0
+    // comment length, disk, internal attributes: 0
+    PutU32(header + 38, entry.externalAttributes);
     PutU32(header + 42, field32(bigOffset, entry.offset));
     out.insert(out.end(), header, header + sizeof header);
     out.insert(out.end(), entry.name.begin(), entry.name.end());
@@ -221,7 +222,11 @@ int ZipArchiveWriter::Build(ItemList& items, const char* password, std::size_t p
 
     TempArchive archive(target);
     if (!archive.Create()) return 0;
-    if (count == 0) return archive.Commit() ? 1 : 0;
+    // No tool opens a file of 0 bytes; the end record alone is a valid
+    // archive without entries.
+    if (count == 0) {
+        return WriteDirectory(archive.file(), 0, {}, limits_) && archive.Commit() ? 1 : 0;
+    }
 
     ZipProgress ownProgress;
     ZipProgress& sink = progress != nullptr ? *progress : ownProgress;

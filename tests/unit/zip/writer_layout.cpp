@@ -31,6 +31,7 @@ constexpr std::uint16_t kSampleDosDate = ((2024 - 1980) << 9) | (2 << 5) | 29;
 struct SourceFile {
     std::string name;
     std::string content;
+    unsigned mode;  // permission bits given to the source file
 };
 
 std::string Decrypt(const std::string& data, const std::string& password, std::uint32_t crc) {
@@ -48,16 +49,18 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
     const std::string password = GetParam();
     TempDir dir;
     const std::vector<SourceFile> files = {
-        {"Docs/readme.txt", test::SampleText(100000)},
-        {"Docs/sub/empty.dat", ""},
-        {"noise.bin", test::NoiseBytes(40000)},
-        {"a.txt", "short"},
-        {"Gr\xc3\xbc\xc3\x9f" "e/\xc3\xb1.txt", "non-ASCII name"},
+        {"Docs/readme.txt", test::SampleText(100000), 0644},
+        {"Docs/sub/empty.dat", "", 0600},
+        {"noise.bin", test::NoiseBytes(40000), 0755},
+        {"a.txt", "short", 0444},
+        {"Gr\xc3\xbc\xc3\x9f" "e/\xc3\xb1.txt", "non-ASCII name", 04750},
     };
     ItemList list;
     for (const auto& f : files) {
         WriteFile(dir / ("src/" + f.name), f.content);
         ASSERT_TRUE(SetPathTimes(dir / ("src/" + f.name), kSampleTime, kSampleTime));
+        std::filesystem::permissions(dir / ("src/" + f.name),
+                                     static_cast<std::filesystem::perms>(f.mode));
     }
     std::vector<std::string> names;
     for (const auto& f : files) names.push_back(f.name);
@@ -82,7 +85,14 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
         const std::uint32_t crc = test::ZlibCrc(files[i].content);
         const bool ascii = i + 1 < files.size();
         const std::uint16_t flags = (password.empty() ? 0 : 1) | (ascii ? 0 : 0x0800);
-        const std::string extra = ascii ? "" : test::UnicodePathExtra(files[i].name);
+        // The Unicode Path field comes first where it is written, then the
+        // modification time in UTC.
+        const std::string extra = (ascii ? "" : test::UnicodePathExtra(files[i].name)) +
+                                  test::ExtendedTimestampExtra(kUnixSample);
+        // A regular file (0100000) with its mode in the high half; the DOS
+        // archive bit (0x20), and read-only (0x01) without owner write.
+        const std::uint32_t attributes = ((0100000u | files[i].mode) << 16) | 0x20u |
+                                         ((files[i].mode & 0200) ? 0u : 0x01u);
 
         EXPECT_EQ(l.position, expectedPosition);
         EXPECT_EQ(l.signature, 0x04034b50u);
@@ -105,7 +115,7 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
         expectedPosition += 30 + l.nameLength + l.extraLength + l.compressedSize;
 
         EXPECT_EQ(c.signature, 0x02014b50u);
-        EXPECT_EQ(c.versionMadeBy, 11);
+        EXPECT_EQ(c.versionMadeBy, 0x030B);  // Unix host, version 1.1
         EXPECT_EQ(c.versionNeeded, 11);
         EXPECT_EQ(c.flags, flags);
         EXPECT_EQ(c.method, 8);
@@ -119,7 +129,7 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
         EXPECT_EQ(c.commentLength, 0);
         EXPECT_EQ(c.diskStart, 0);
         EXPECT_EQ(c.internalAttributes, 0);
-        EXPECT_EQ(c.externalAttributes, 0u);
+        EXPECT_EQ(c.externalAttributes, attributes);
         EXPECT_EQ(c.localHeaderOffset, l.position);
         EXPECT_EQ(c.name, files[i].name);
         EXPECT_EQ(c.extra, extra);
@@ -265,10 +275,12 @@ TEST(WriterNames, RelativeNamesFlagsAndDuplicates) {
         EXPECT_EQ(archive.centrals[0].name, c.expectedName);
         EXPECT_EQ(archive.locals[0].flags, c.expectedFlags);
         EXPECT_EQ(archive.centrals[0].flags, c.expectedFlags);
+        // Names that are not UTF-8 go as their bytes, with no Unicode Path.
         const std::string extra =
             (c.expectedFlags & 0x0800) ? test::UnicodePathExtra(c.expectedName) : "";
-        EXPECT_EQ(archive.locals[0].extra, extra);
-        EXPECT_EQ(archive.centrals[0].extra, extra);
+        EXPECT_EQ(archive.locals[0].extra.substr(0, extra.size()), extra);
+        EXPECT_EQ(archive.centrals[0].extra.substr(0, extra.size()), extra);
+        EXPECT_EQ(archive.locals[0].extra.size(), extra.size() + 9);
     }
 }
 
@@ -299,14 +311,17 @@ TEST(WriterNames, SameFileListedTwiceGivesTwoEntries) {
     EXPECT_NE(archive.locals[0].position, archive.locals[1].position);
 }
 
-TEST(WriterEmptySet, GivesAZeroByteArchiveInPlaceOfAnOldOne) {
+TEST(WriterEmptySet, GivesTheEndRecordAloneInPlaceOfAnOldOne) {
     TempDir dir;
     const std::string out = dir / "empty.zip";
     WriteFile(out, "an older archive");
     ItemList list;
     EXPECT_EQ(ZipArchiveWriter().Build(list, "pw", 2, out, nullptr), 1);
-    EXPECT_TRUE(std::filesystem::exists(out));
-    EXPECT_EQ(std::filesystem::file_size(out), 0u);
+    const std::string bytes = ReadFile(out);
+    EXPECT_EQ(bytes, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    const auto archive = ParseArchive(bytes);
+    EXPECT_TRUE(archive.locals.empty());
+    EXPECT_EQ(archive.end.totalEntries, 0);
     EXPECT_EQ(test::NamesIn(dir.path()), std::vector<std::string>{"empty.zip"});
 }
 
