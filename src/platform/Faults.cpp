@@ -1,8 +1,10 @@
 #include "platform/Faults.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace kivo::faults {
 namespace {
@@ -29,6 +31,17 @@ State& GetState() {
     return state;
 }
 
+struct Observing {
+    std::atomic<bool> active{false};
+    std::mutex mutex;
+    CallObserver observer;
+};
+
+Observing& GetObserving() {
+    static Observing observing;
+    return observing;
+}
+
 }  // namespace
 
 void Arm(Call call, int error, unsigned nth, unsigned repeat, const std::string& pathPart) {
@@ -52,7 +65,19 @@ void Reset() {
     s.anyArmed = false;
 }
 
+void SetObserverForTesting(CallObserver observer) {
+    Observing& o = GetObserving();
+    std::lock_guard<std::mutex> lock(o.mutex);
+    o.active.store(static_cast<bool>(observer));
+    o.observer = std::move(observer);
+}
+
 bool ShouldFail(Call call, const char* path) {
+    Observing& o = GetObserving();
+    if (o.active.load(std::memory_order_relaxed)) {
+        std::lock_guard<std::mutex> lock(o.mutex);
+        if (o.observer) o.observer(call, path);
+    }
     State& s = GetState();
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.anyArmed) return false;

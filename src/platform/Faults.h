@@ -1,6 +1,7 @@
 #pragma once
 // Test seam: makes a chosen platform call fail, so every failure path of the
 // program can be exercised without permissions tricks or full disks.
+#include <functional>
 #include <string>
 
 namespace kivo::faults {
@@ -18,6 +19,7 @@ enum class Call {
     Close,
     Lock,
     Random,
+    Sync,  // syncfs of a file system, fsync of a folder
     kCount
 };
 
@@ -34,6 +36,13 @@ void Reset();
 // Used by the platform layer: true when this use of `call` must fail; then
 // errno is already set.
 bool ShouldFail(Call call, const char* path);
+
+// Tests only: sees every use of every call that passes through this seam,
+// failed or not, in order (to count data syncs, or to check that one call
+// came before another). An empty function stops the watching. The observer
+// runs on the calling thread and must not call into the platform layer.
+using CallObserver = std::function<void(Call call, const char* path)>;
+void SetObserverForTesting(CallObserver observer);
 
 // How many times armed failures have fired since the last Reset.
 unsigned FiredCount();

@@ -105,6 +105,48 @@ bool File::Open(const std::string& path, Mode mode) {
     return true;
 }
 
+bool File::OpenAt(int folderFd, const std::string& name, const std::string& displayPath, Mode mode,
+                  bool followLink) {
+    Close();
+    path_ = displayPath;
+    if (faults::ShouldFail(faults::Call::Open, displayPath.c_str())) return Fail(errno);
+    int flags = O_CLOEXEC | O_NOCTTY;
+    if (!followLink) flags |= O_NOFOLLOW;
+    switch (mode) {
+        case Mode::Read: flags |= O_RDONLY; break;
+        case Mode::ReadWrite: flags |= O_RDWR; break;
+        case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+        case Mode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+        case Mode::WriteInPlace: flags |= O_WRONLY | O_NOFOLLOW; break;
+    }
+    if (mode != Mode::Read && mode != Mode::CreateNew) {
+        struct stat st {};
+        const int statFlags = (flags & O_NOFOLLOW) != 0 ? AT_SYMLINK_NOFOLLOW : 0;
+        if (::fstatat(folderFd, name.c_str(), &st, statFlags) == 0 && S_ISREG(st.st_mode) &&
+            (st.st_mode & S_IWUSR) == 0)
+            return Fail(EACCES);
+    }
+    const int fd = ::openat(folderFd, name.c_str(), flags | O_NONBLOCK, 0666);
+    if (fd < 0) return Fail(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return Fail(error);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    fd_ = fd;
+    error_ = 0;
+    return true;
+}
+
+void File::Adopt(int fd, const std::string& displayPath) {
+    Close();
+    fd_ = fd;
+    path_ = displayPath;
+    error_ = 0;
+}
+
 bool File::OpenAnonymousTemp() {
     Close();
     const std::string folder = TempFolder();

@@ -30,6 +30,17 @@ public:
     // for every user, root included.
     bool Open(const std::string& path, Mode mode);
 
+    // Opens `name` in the folder open as `folderFd` (openat), never through a
+    // symbolic link unless `followLink`. `displayPath` is the path kept for
+    // messages and matched by armed faults. Same modes and read-only rule
+    // as Open.
+    bool OpenAt(int folderFd, const std::string& name, const std::string& displayPath, Mode mode,
+                bool followLink = false);
+
+    // Takes over an open descriptor of a regular file; `displayPath` as for
+    // OpenAt.
+    void Adopt(int fd, const std::string& displayPath);
+
     // Creates an anonymous temporary file (prefix "kvt" in $TMPDIR or /tmp)
     // that disappears when it is closed or the process dies.
     bool OpenAnonymousTemp();

@@ -66,6 +66,12 @@ bool GetFindData(const std::string& path, FindData& out, bool followLinks) {
     return Fill(AT_FDCWD, path.c_str(), BaseName(path), followLinks, out);
 }
 
+bool GetFindDataAt(int folderFd, const std::string& name, FindData& out, bool followLinks) {
+    out = FindData{};
+    out.name = name;
+    return Fill(folderFd, name.c_str(), name, followLinks, out);
+}
+
 FileStamp StampOf(const std::string& path) {
     FileStamp stamp;
     struct stat st {};
@@ -142,8 +148,26 @@ FolderEnumerator::~FolderEnumerator() { Close(); }
 bool FolderEnumerator::Open(const std::string& folder) {
     Close();
     folder_ = folder;
+    followLinks_ = true;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return false;
+    dir_ = dir;
+    return true;
+}
+
+bool FolderEnumerator::OpenAt(int folderFd, bool followLinks) {
+    Close();
+    folder_.clear();
+    followLinks_ = followLinks;
+    // fdopendir owns what it is given, and reads from the descriptor's
+    // position: a fresh descriptor of the same folder, opened through ".".
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return false;
+    }
     dir_ = dir;
     return true;
 }
@@ -157,7 +181,7 @@ bool FolderEnumerator::Next(FindData& out) {
         if (entry == nullptr) return false;
         out = FindData{};
         out.name = entry->d_name;
-        if (Fill(::dirfd(dir), entry->d_name, out.name, true, out)) return true;
+        if (Fill(::dirfd(dir), entry->d_name, out.name, followLinks_, out)) return true;
         // Gone between the listing and the stat: not part of the folder now.
     }
 }

@@ -30,6 +30,9 @@ constexpr char kSeparator = '/';
 // stat (followLinks) or lstat of a path; false with errno when unreachable.
 bool GetFindData(const std::string& path, FindData& out, bool followLinks = true);
 
+// The same for `name` in the folder open as `folderFd` (fstatat).
+bool GetFindDataAt(int folderFd, const std::string& name, FindData& out, bool followLinks);
+
 // What tells one version of a file from another without reading it: a
 // store replaced by rename gets a new inode, one rewritten in place a new
 // size or modification time.
@@ -80,6 +83,10 @@ public:
     FolderEnumerator& operator=(const FolderEnumerator&) = delete;
 
     bool Open(const std::string& folder);
+    // Lists the folder open as `folderFd` (a descriptor of its own is
+    // taken, so the caller keeps `folderFd`). Names are looked up without
+    // following links when `followLinks` is false.
+    bool OpenAt(int folderFd, bool followLinks = true);
     // Next name with its find data; false at the end. Names that vanish
     // between listing and stat are passed over.
     bool Next(FindData& out);
@@ -88,6 +95,7 @@ public:
 private:
     void* dir_ = nullptr;
     std::string folder_;
+    bool followLinks_ = true;
 };
 
 }  // namespace kivo
