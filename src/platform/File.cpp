@@ -322,4 +322,6 @@ bool File::Close() {
     return true;
 }
 
+unsigned CurrentUmask() { return ProcessUmask(); }
+
 }  // namespace kivo

@@ -8,6 +8,9 @@
 
 namespace kivo {
 
+// The process's umask (read once; the program never changes it).
+unsigned CurrentUmask();
+
 class File {
 public:
     enum class Mode {
