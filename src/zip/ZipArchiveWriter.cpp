@@ -10,7 +10,9 @@
 #include "platform/Cpu.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/Folder.h"
 #include "platform/Paths.h"
+#include "platform/PrivateTemp.h"
 #include "zip/format/ZipEntryWriter.h"
 #include "zip/format/ZipFormat.h"
 
@@ -44,46 +46,48 @@ std::string TempNamePart(const std::string& path) {
     return name;
 }
 
-// The archive under construction: removed unless Commit renames it into place.
+// The archive under construction: an unnamed private file in the archive's
+// folder, named only when complete, so neither a failure nor a kill leaves
+// a partial archive or a temporary behind.
 class TempArchive {
 public:
     explicit TempArchive(const std::string& finalPath) : finalPath_(finalPath) {}
-    ~TempArchive() { Discard(); }
     TempArchive(const TempArchive&) = delete;
     TempArchive& operator=(const TempArchive&) = delete;
 
     bool Create() {
-        // Hidden, and named after the archive so a leftover (after a crash)
-        // shows where it came from.
+        // Hidden, and named after the archive, where a named temporary must
+        // stand in for an unnamed one, so a leftover shows where it came from.
         std::string prefix(1, '.');
         prefix += TempNamePart(finalPath_);
         prefix += '.';
-        return file_.CreateSiblingTemp(FolderOf(finalPath_), prefix, tempPath_);
+        if (FolderHandle::Open(FolderOf(finalPath_), folder_, /*followLink=*/true)) return false;
+        return !temp_.Create(folder_, BaseName(finalPath_), prefix);
     }
-    File& file() { return file_; }
+    File& file() { return temp_.file(); }
 
-    // Data on disk before the rename, so a crash cannot leave an empty file
+    // Data on disk before the name, so a crash cannot leave an empty file
     // where the previous archive was.
     bool Commit() {
-        if (!file_.Flush() || !file_.Close()) return false;
         // A replaced archive keeps who may read it: a backup kept private
-        // must not become readable to all by the next run.
-        if (PathExists(finalPath_) && !CopyAttributes(finalPath_, tempPath_)) return false;
-        if (!RenamePath(tempPath_, finalPath_)) return false;
-        tempPath_.clear();
-        return true;
+        // must not become readable to all by the next run. A new one gets
+        // the usual mode.
+        FindData existing;
+        const bool replacing = !folder_.Stat(BaseName(finalPath_), existing);
+        unsigned mode = 0666 & ~CurrentUmask();
+        if (replacing && !GetPermissions(finalPath_, mode)) return false;
+        if (!temp_.file().Flush() || !temp_.file().SetMode(mode)) return false;
+        std::error_code named = replacing ? temp_.Replace() : temp_.LinkAsNew();
+        // Made by someone else in between: replaced as an existing one.
+        if (named.value() == EEXIST) named = temp_.Replace();
+        if (named) return false;
+        return temp_.file().Close();
     }
 
 private:
-    void Discard() {
-        file_.Close();
-        if (!tempPath_.empty()) RemoveFile(tempPath_);
-        tempPath_.clear();
-    }
-
     std::string finalPath_;
-    std::string tempPath_;
-    File file_;
+    FolderHandle folder_;
+    PrivateTemp temp_;
 };
 
 // The central header of one entry. Sizes and offset that do not fit their
