@@ -402,6 +402,26 @@ int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& ta
     return code;
 }
 
+bool ReadLinkTarget(const ZipEntry& entry, File& archiveFile, std::string& target) {
+    target.clear();
+    if (!entry.IsLink() || entry.encrypted) return false;
+    DataInfo info;
+    if (ReadLocalHeader(entry, archiveFile, info) != kExtractOk) return false;
+    if ((info.flags & kFlagEncrypted) != 0) return false;
+    if (info.compressedSize == 0 || info.uncompressedSize == 0) return true;
+    TargetWriter writer;
+    writer.CaptureInto(&target);
+    Buffers buffers;
+    if (!buffers.Allocate()) return false;
+    ZipProgress quiet;
+    const int code =
+        info.method == kMethodDeflated
+            ? Inflate(archiveFile, info.compressedSize, nullptr, info, buffers, writer, quiet)
+            : CopyStored(archiveFile, info.compressedSize, nullptr, info, buffers, writer, quiet);
+    if (code != kExtractOk) target.clear();
+    return code == kExtractOk;
+}
+
 std::string ExtractReasonText(int code) {
     switch (code) {
         case kExtractNameTooShort: return LoadText(IDS_INTERNAL_ERROR);

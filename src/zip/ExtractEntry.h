@@ -47,6 +47,10 @@ int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& ta
                  const std::string& prefix, const std::string* password, ZipProgress& progress,
                  bool skipExisting, ExtractSession* session = nullptr);
 
+// The target of a link entry (made on Unix) whose data can be read
+// without a password; false for any other entry or damaged data.
+bool ReadLinkTarget(const ZipEntry& entry, File& archiveFile, std::string& target);
+
 // The reason text of a code; empty for success and for a cancel.
 std::string ExtractReasonText(int code);
 
