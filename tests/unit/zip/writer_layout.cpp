@@ -1,12 +1,16 @@
 // The archive as bytes: every field of the local headers, the central
 // directory and the end record, read back by a parser of its own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/Faults.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "zip/format/DosDateTime.h"
 #include "zip/ZipArchiveWriter.h"
@@ -416,6 +420,55 @@ TEST(WriterThreads, SameArchiveForOneTwoAndEightThreads) {
             EXPECT_EQ(l.crc, test::ZlibCrc(files[i].second));
         }
     }
+}
+
+}  // namespace
+}  // namespace kivo::zip
+
+namespace kivo::zip {
+namespace {
+
+TEST(WriterArchiveFile, PrivateWhileWrittenThenTheUsualModeOrTheReplacedOnes) {
+    TempDir dir;
+    WriteFile(dir / "src/f.txt", test::SampleText(200000));
+    const std::string out = dir / "out.zip";
+    auto build = [&] {
+        ItemList list;
+        test::AddItems(list, dir / "src", {"f.txt"});
+        return ZipArchiveWriter().Build(list, nullptr, 0, out, nullptr);
+    };
+    // Every write reaches a file that only its owner can open, and that
+    // has no name yet.
+    std::vector<unsigned> modes;
+    bool namedEarly = false;
+    faults::SetObserverForTesting([&](faults::Call call, const char* path) {
+        if (call != faults::Call::Write || std::string(path) != out) return;
+        namedEarly |= ::access(out.c_str(), F_OK) == 0;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+            char to[4096];
+            const ssize_t n = ::readlink(fd.path().c_str(), to, sizeof to - 1);
+            const std::string link(to, n > 0 ? static_cast<std::size_t>(n) : 0);
+            // The archive's file, not the source being read.
+            if (link.rfind(dir.path() + "/", 0) != 0 || link.rfind(dir / "src/", 0) == 0) continue;
+            struct stat st {};
+            if (::stat(fd.path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) modes.push_back(st.st_mode & 0777);
+        }
+    });
+    ASSERT_EQ(build(), 1);
+    faults::SetObserverForTesting(nullptr);
+    EXPECT_FALSE(namedEarly);
+    ASSERT_FALSE(modes.empty());
+    for (const unsigned mode : modes) EXPECT_EQ(mode, 0600u);
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~CurrentUmask());
+
+    // A replaced archive keeps the mode it had.
+    ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
+    ASSERT_EQ(build(), 1);
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(test::NamesIn(dir.path()), (std::vector<std::string>{"out.zip", "src"}));
 }
 
 }  // namespace
