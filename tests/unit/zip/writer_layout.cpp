@@ -288,6 +288,40 @@ TEST(WriterNames, RelativeNamesFlagsAndDuplicates) {
     }
 }
 
+TEST(WriterTimes, TheUtcFieldOnlyForTimesItsSignedSecondsHold) {
+    TempDir dir;
+    struct Case {
+        std::int64_t unixSeconds;
+        bool field;
+    };
+    const std::vector<Case> cases = {
+        {-1, false},                  // 1969-12-31 23:59:59
+        {0, true},                    // 1970-01-01
+        {kUnixSample, true},
+        {0x7FFFFFFF, true},           // 2038-01-19 03:14:07
+        {0x80000000LL, false},        // one second later
+        {4102444800LL, false},        // 2100
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unixSeconds);
+        WriteFile(dir / "src/t", "t");
+        const FileTime time = static_cast<FileTime>(c.unixSeconds + static_cast<std::int64_t>(kEpochDifferenceSeconds)) * kTicksPerSecond;
+        ASSERT_TRUE(SetPathTimes(dir / "src/t", time, time));
+        ItemList list;
+        test::AddItems(list, dir / "src", {"t"});
+        ASSERT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, dir / "t.zip", nullptr), 1);
+        const auto archive = ParseArchive(ReadFile(dir / "t.zip"));
+        const std::string expected =
+            c.field ? test::ExtendedTimestampExtra(static_cast<std::uint32_t>(c.unixSeconds)) : "";
+        EXPECT_EQ(archive.locals.at(0).extra, expected);
+        EXPECT_EQ(archive.centrals.at(0).extra, expected);
+        // The DOS fields stay as they always were.
+        const DosDateTime dos = ToDosDateTime(time);
+        EXPECT_EQ(archive.locals.at(0).time, dos.time);
+        EXPECT_EQ(archive.locals.at(0).date, dos.date);
+    }
+}
+
 TEST(WriterNames, WholePathNamesLoseTheirLeadingSeparator) {
     TempDir dir;
     WriteFile(dir / "f.txt", "whole");
