@@ -11,6 +11,7 @@
 #include "cli/RunExecution.h"
 #include "model/StringTable.h"
 #include "platform/Paths.h"
+#include "zip/ExtractEntry.h"
 #include "zip/ExtractRun.h"
 #include "zip/format/ZipDirectory.h"
 
@@ -95,7 +96,13 @@ int CommandList(const Context&, const Arguments& raw) {
         if (entry->isFolder) {
             PrintRow({entry->name, "", "", "", encrypted});
         } else {
-            PrintRow({entry->name, std::to_string(entry->uncompressedSize), TimeText(entry->time),
+            std::string name = entry->name;
+            std::string target;
+            if (entry->IsLink() &&
+                zip::ReadLinkTarget(*entry, directory.ArchiveFile(), target)) {
+                name += " -> " + target;
+            }
+            PrintRow({name, std::to_string(entry->uncompressedSize), TimeText(entry->time),
                       CrcText(entry->crc), encrypted});
         }
     }

@@ -57,6 +57,7 @@ enum StringId : int {
     IDS_NOTICE_NOT_ERASED = 5057,
     IDS_NOTICE_KEPT_DESTINATION = 5058,
     IDS_NOTICE_NOT_FOUND = 5059,
+    IDS_NOTICE_LINK_AS_FILE = 5070,
 };
 
 // The text of an id; empty for an unknown id.

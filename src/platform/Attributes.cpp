@@ -9,14 +9,18 @@
 
 namespace kivo {
 
-std::uint32_t AttributesFromStat(const std::string& name, const struct stat& st) {
+std::uint32_t AttributesFromMode(const std::string& name, unsigned mode) {
     std::uint32_t attributes = 0;
-    if ((st.st_mode & S_IWUSR) == 0) attributes |= ATTR_READONLY;
+    if ((mode & S_IWUSR) == 0) attributes |= ATTR_READONLY;
     if (!name.empty() && name[0] == '.') attributes |= ATTR_HIDDEN;
-    if (S_ISDIR(st.st_mode)) attributes |= ATTR_DIRECTORY;
-    if (S_ISREG(st.st_mode)) attributes |= ATTR_ARCHIVE;
+    if (S_ISDIR(mode)) attributes |= ATTR_DIRECTORY;
+    if (S_ISREG(mode)) attributes |= ATTR_ARCHIVE;
     if (attributes == 0) attributes = ATTR_NORMAL;
     return attributes;
+}
+
+std::uint32_t AttributesFromStat(const std::string& name, const struct stat& st) {
+    return AttributesFromMode(name, st.st_mode);
 }
 
 std::uint32_t GetAttributes(const std::string& path) {

@@ -13,6 +13,10 @@ constexpr std::uint32_t ATTR_ARCHIVE = 0x20;
 constexpr std::uint32_t ATTR_NORMAL = 0x80;
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
+// The attribute word of a file named `name` (its last component) whose
+// st_mode is `mode`.
+std::uint32_t AttributesFromMode(const std::string& name, unsigned mode);
+
 // Attributes of the file a path names (links followed); kInvalidAttributes
 // and errno set when it cannot be reached.
 std::uint32_t GetAttributes(const std::string& path);

@@ -281,6 +281,14 @@ bool File::Identity(std::uint64_t& device, std::uint64_t& inode, std::uint64_t& 
     return true;
 }
 
+bool File::TypeAndMode(std::uint32_t& mode) {
+    if (fd_ < 0) return Fail(EBADF);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return Fail(errno);
+    mode = st.st_mode;
+    return true;
+}
+
 bool File::Flush() {
     if (fd_ < 0) return Fail(EBADF);
     if (faults::ShouldFail(faults::Call::Flush, path_.c_str())) return Fail(errno);
@@ -313,5 +321,7 @@ bool File::Close() {
     if (rc != 0 && errno != EINTR) return Fail(errno);
     return true;
 }
+
+unsigned CurrentUmask() { return ProcessUmask(); }
 
 }  // namespace kivo

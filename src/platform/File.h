@@ -8,6 +8,9 @@
 
 namespace kivo {
 
+// The process's umask (read once; the program never changes it).
+unsigned CurrentUmask();
+
 class File {
 public:
     enum class Mode {
@@ -75,6 +78,8 @@ public:
     // Device, inode and link count of the open file, in the form FindData
     // gives them, so what was opened can be matched with what was looked up.
     bool Identity(std::uint64_t& device, std::uint64_t& inode, std::uint64_t& linkCount);
+    // The open file's st_mode: its type and permission bits.
+    bool TypeAndMode(std::uint32_t& mode);
     // Data to disk (fdatasync).
     bool Flush();
     // Sets the permission bits (fchmod); fails through fault point

@@ -3,15 +3,20 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <climits>
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
 #include "model/StringTable.h"
+#include "platform/Attributes.h"
 #include "platform/FileSystem.h"
+#include "platform/Folder.h"
 #include "platform/Paths.h"
+#include "platform/PrivateTemp.h"
 #include "zip/format/Crc32.h"
+#include "zip/ExtractSession.h"
 #include "zip/ExtractTarget.h"
 #include "zip/format/ZipCrypto.h"
 #include "zip/format/ZipExtraFields.h"
@@ -107,58 +112,62 @@ bool PasswordMatches(ZipCrypto& crypto, const std::string& password,
     return header[11] == expected;
 }
 
-// The output side, flushed every 2 MiB. A target that does not exist yet is
-// written in place (and removed again on failure); an existing one is only
-// replaced by renaming a complete temporary file from beside it over it.
+// The output side, flushed every 2 MiB: an unnamed private file in the
+// entry's folder, named only when complete, so no partial file ever has a
+// final name (a kill included); or, for a link, the text kept in memory.
 class TargetWriter {
 public:
-    int Create(const std::string& target) {
-        const std::string folder = ParentFolder(target);
-        if (IsFolder(target)) return kExtractCannotCreate;
-        MakeEntryFolders(folder);
-        FindData existing;
-        if (!GetFindData(target, existing, false)) {
-            if (file_.Open(target, File::Mode::CreateNew)) {
-                writtenPath_ = target;
-                return kExtractOk;
-            }
-            if (file_.lastError() != EEXIST) return kExtractCannotCreate;
-        }
-        if (!file_.CreateSiblingTemp(folder, kExtractTempPrefix, writtenPath_))
-            return kExtractCannotCreate;
-        replacing_ = true;
-        return kExtractOk;
+    // The link text the data is; no file is made.
+    void CaptureInto(std::string* text) { capture_ = text; }
+
+    int Create(const FolderHandle& folder, const std::string& name) {
+        if (capture_) return kExtractOk;
+        return temp_.Create(folder, name, kExtractTempPrefix) ? kExtractCannotCreate : kExtractOk;
     }
 
     int Write(const unsigned char* data, std::size_t size) {
-        if (!file_.Write(data, size)) return kExtractWriteError;
+        if (capture_) {
+            // No link target is this long; the entry is damaged or hostile.
+            if (capture_->size() + size > kMaxLinkTarget) return kExtractWriteError;
+            capture_->append(reinterpret_cast<const char*>(data), size);
+            return kExtractOk;
+        }
+        if (!temp_.file().Write(data, size)) return kExtractWriteError;
         unflushed_ += size;
         if (unflushed_ >= kExtractFlushInterval) {
             unflushed_ = 0;
-            if (!file_.Flush()) return kExtractWriteError;
+            if (!temp_.file().Flush()) return kExtractWriteError;
         }
         return kExtractOk;
     }
 
-    // Puts the complete file in place of the target.
-    int Commit(const std::string& target, FileTime time) {
-        if (time != 0) file_.SetTimes(time, time);
-        if (!file_.Close()) return kExtractWriteError;
-        if (replacing_ && !RenamePath(writtenPath_, target)) return kExtractCannotCreate;
-        writtenPath_.clear();
-        return kExtractOk;
+    // Gives the complete file its mode and time, then its name, replacing
+    // a file of that name; `stillThere` says whether the folder is still
+    // the one that was reached.
+    template <typename Check>
+    int Commit(const std::string& entryName, unsigned mode, FileTime time, Check stillThere) {
+        if (capture_) return kExtractOk;
+        if (!temp_.file().SetMode(mode)) return kExtractWriteError;
+        if (time != 0) temp_.file().SetTimes(time, time);
+        RunExtractActHook(entryName);
+        if (!stillThere()) return kExtractCannotCreate;
+        std::error_code named = temp_.LinkAsNew();
+        if (named.value() == EEXIST) {
+            FindData existing;
+            if (!temp_.folder().Stat(temp_.finalName(), existing) &&
+                (existing.attributes & ATTR_DIRECTORY) != 0 && !existing.isLink)
+                return kExtractCannotCreate;
+            named = temp_.Replace();
+        }
+        if (named) return kExtractCannotCreate;
+        return temp_.file().Close() ? kExtractOk : kExtractWriteError;
     }
 
-    ~TargetWriter() {
-        if (writtenPath_.empty()) return;
-        file_.Close();
-        RemoveFile(writtenPath_);
-    }
+    static constexpr std::size_t kMaxLinkTarget = 65536;
 
 private:
-    File file_;
-    std::string writtenPath_;  // removed unless committed
-    bool replacing_ = false;
+    PrivateTemp temp_;
+    std::string* capture_ = nullptr;
     std::uint64_t unflushed_ = 0;
 };
 
@@ -257,8 +266,32 @@ int CopyStored(File& archive, std::uint64_t remaining, ZipCrypto* crypto, const 
     return CheckResult(crc, produced, info);
 }
 
-int ExtractFile(const ZipEntry& entry, File& archive, const std::string& target,
-                const std::string* password, ZipProgress& progress) {
+// The UTC time of the local header's extra fields, for entries whose
+// central header carries none.
+FileTime LocalExtraTime(const ZipEntry& entry, File& archive) {
+    unsigned char local[kLocalFileHeaderLen];
+    if (!archive.Seek(entry.offset) ||
+        archive.ReadFull(local, sizeof local) != static_cast<std::int64_t>(sizeof local) ||
+        GetU32(local) != kLocalFileHeaderSignature)
+        return entry.time;
+    std::string extra(GetU16(local + 28), '\0');
+    if (!archive.Seek(entry.offset + kLocalFileHeaderLen + GetU16(local + 26)) ||
+        archive.ReadFull(extra.data(), extra.size()) != static_cast<std::int64_t>(extra.size()))
+        return entry.time;
+    return ExtraFieldTime(extra).value_or(entry.time);
+}
+
+// The mode a new file gets: the entry's permission bits when it was made
+// on Unix (never set-user-ID, set-group-ID or sticky), else the usual
+// mode, both limited by the umask.
+unsigned FileMode(const ZipEntry& entry) {
+    const std::uint32_t unixMode = entry.UnixMode();
+    return (unixMode != 0 ? (unixMode & 0777) : 0666) & ~CurrentUmask();
+}
+
+int ExtractFile(const ZipEntry& entry, File& archive, const std::vector<std::string>& components,
+                const std::string* password, ZipProgress& progress, ExtractSession& session) {
+    const FileTime time = entry.timeFromExtra ? entry.time : LocalExtraTime(entry, archive);
     DataInfo info;
     if (const int code = ReadLocalHeader(entry, archive, info); code != kExtractOk) return code;
 
@@ -275,42 +308,118 @@ int ExtractFile(const ZipEntry& entry, File& archive, const std::string& target,
         dataSize -= sizeof header;
     }
 
-    TargetWriter writer;
-    if (const int code = writer.Create(target); code != kExtractOk) return code;
-    // An empty entry is an empty file; there is nothing to read or check.
-    if (dataSize == 0 || info.uncompressedSize == 0) return writer.Commit(target, entry.time);
+    const FolderHandle* parent = nullptr;
+    FolderHandle folder;
+    if (session.ReachParent(components, true, parent, folder)) return kExtractCannotCreate;
+    const std::string& leaf = components.back();
+    const bool atTop = components.size() == 1;
+    const std::string folderName = atTop ? std::string() : components[components.size() - 2];
+    // The folder reached must still be the one under its name when the
+    // entry is named in it: one swapped for a link or another folder in
+    // between fails the entry instead.
+    auto stillThere = [&] {
+        if (atTop) return true;
+        FindData now;
+        return !parent->Stat(folderName, now) && !now.isLink &&
+               FileId{now.device, now.inode} == folder.id();
+    };
+    FindData existing;
+    if (!folder.Stat(leaf, existing) && (existing.attributes & ATTR_DIRECTORY) != 0 &&
+        !existing.isLink)
+        return kExtractCannotCreate;
 
-    Buffers buffers;
-    if (!buffers.Allocate()) return kExtractNoMemory;
-    ZipCrypto* cipher = encrypted ? &crypto : nullptr;
-    const int code = info.method == kMethodDeflated
-                         ? Inflate(archive, dataSize, cipher, info, buffers, writer, progress)
-                         : CopyStored(archive, dataSize, cipher, info, buffers, writer, progress);
-    if (code != kExtractOk) return code;
-    return writer.Commit(target, entry.time);
+    TargetWriter writer;
+    std::string linkTarget;
+    if (entry.IsLink()) writer.CaptureInto(&linkTarget);
+    if (const int code = writer.Create(folder, leaf); code != kExtractOk) return code;
+    // An empty entry is an empty file; there is nothing to read or check.
+    if (dataSize != 0 && info.uncompressedSize != 0) {
+        Buffers buffers;
+        if (!buffers.Allocate()) return kExtractNoMemory;
+        ZipCrypto* cipher = encrypted ? &crypto : nullptr;
+        const int code = info.method == kMethodDeflated
+                             ? Inflate(archive, dataSize, cipher, info, buffers, writer, progress)
+                             : CopyStored(archive, dataSize, cipher, info, buffers, writer, progress);
+        if (code != kExtractOk) return code;
+    }
+    if (entry.IsLink()) {
+        // Made after every file of the run, and only where it stays inside.
+        session.AddLink({components, entry.name, linkTarget, time});
+        return kExtractOk;
+    }
+    return writer.Commit(entry.name, FileMode(entry), time, stillThere);
 }
 
 }  // namespace
 
 int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& targetFolder,
                  const std::string& prefix, const std::string* password, ZipProgress& progress,
-                 bool skipExisting) {
+                 bool skipExisting, ExtractSession* session) {
     if (entry.name.size() < prefix.size()) return kExtractNameTooShort;
     const std::string relative = NameAfterPrefix(entry.name, prefix);
-    std::string target;
-    if (!MakeTargetPath(targetFolder, relative, target)) return kExtractCannotCreate;
+    std::vector<std::string> components;
+    if (!SplitEntryName(relative, components)) return kExtractCannotCreate;
+    // Folder creation cuts longer paths short, which would put the entry
+    // under a name that is not its own.
+    if (targetFolder.size() + relative.size() + 1 >= PATH_MAX) return kExtractCannotCreate;
 
-    if (skipExisting) {
+    // A lone entry is a run of its own.
+    std::unique_ptr<ExtractSession> own;
+    if (session == nullptr) {
+        own = std::make_unique<ExtractSession>(targetFolder);
+        session = own.get();
+    } else if (session->Target() != NormalizedPath(targetFolder)) {
+        return kExtractNameTooShort;
+    }
+    int code = kExtractOk;
+    if (skipExisting && !components.empty()) {
+        const FolderHandle* parent = nullptr;
         FindData existing;
-        if (GetFindData(target, existing, false)) {
+        if (!session->Reach(components, components.size() - 1, false, parent) &&
+            !parent->Stat(components.back(), existing)) {
             if (!entry.isFolder) AddDoneInSteps(progress, entry.uncompressedSize);
             return kExtractOk;
         }
     }
-    if (entry.isFolder) return MakeEntryFolders(target) == 0 ? kExtractOk : kExtractCannotCreate;
-    // A file cannot take the place of the target folder itself.
-    if (relative.empty()) return kExtractCannotCreate;
-    return ExtractFile(entry, archiveFile, target, password, progress);
+    if (entry.isFolder) {
+        const FolderHandle* folder = nullptr;
+        if (session->Reach(components, components.size(), true, folder)) {
+            code = kExtractCannotCreate;
+        } else if (const std::uint32_t mode = entry.UnixMode(); mode != 0 && !components.empty()) {
+            session->AddFolderMode({components, (mode & 0777) & ~CurrentUmask()});
+        }
+    } else if (components.empty()) {
+        // A file cannot take the place of the target folder itself.
+        code = kExtractCannotCreate;
+    } else {
+        code = ExtractFile(entry, archiveFile, components, password, progress, *session);
+    }
+    if (own) {
+        std::string failedName;
+        const int finished = own->Finish(nullptr, failedName);
+        if (code == kExtractOk) code = finished;
+    }
+    return code;
+}
+
+bool ReadLinkTarget(const ZipEntry& entry, File& archiveFile, std::string& target) {
+    target.clear();
+    if (!entry.IsLink() || entry.encrypted) return false;
+    DataInfo info;
+    if (ReadLocalHeader(entry, archiveFile, info) != kExtractOk) return false;
+    if ((info.flags & kFlagEncrypted) != 0) return false;
+    if (info.compressedSize == 0 || info.uncompressedSize == 0) return true;
+    TargetWriter writer;
+    writer.CaptureInto(&target);
+    Buffers buffers;
+    if (!buffers.Allocate()) return false;
+    ZipProgress quiet;
+    const int code =
+        info.method == kMethodDeflated
+            ? Inflate(archiveFile, info.compressedSize, nullptr, info, buffers, writer, quiet)
+            : CopyStored(archiveFile, info.compressedSize, nullptr, info, buffers, writer, quiet);
+    if (code != kExtractOk) target.clear();
+    return code == kExtractOk;
 }
 
 std::string ExtractReasonText(int code) {

@@ -29,18 +29,27 @@ constexpr std::size_t kExtractInputBlock = 16384;
 constexpr std::size_t kExtractOutputBlock = 32768;
 constexpr std::uint64_t kExtractFlushInterval = 0x200000;
 
-// Prefix used for the file an entry is written to before it replaces the
-// target; it is hidden so a file manager does not show a half-written file.
+// Prefix of the hidden name a file takes where it cannot be made unnamed,
+// and on its way over an existing file.
 constexpr const char* kExtractTempPrefix = ".kivo-extract-";
+
+class ExtractSession;
 
 // Writes `entry` below `targetFolder` under its name after `prefix`.
 // `password` null means none was given; an empty one is tested like any
-// other. An existing file is replaced only by a complete file whose CRC
-// matched (written beside it, then renamed over it); a failure leaves no
-// partial file and an existing one as it was.
+// other. A file is written unnamed and named (or renamed over an existing
+// one) only once complete and its CRC matched; a failure leaves no partial
+// file and an existing one as it was. Folders are reached from the target
+// one level at a time, never through a link. With a `session` (one per
+// run, for `targetFolder`), links and folder modes wait for its Finish;
+// without one they are made at once.
 int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& targetFolder,
                  const std::string& prefix, const std::string* password, ZipProgress& progress,
-                 bool skipExisting);
+                 bool skipExisting, ExtractSession* session = nullptr);
+
+// The target of a link entry (made on Unix) whose data can be read
+// without a password; false for any other entry or damaged data.
+bool ReadLinkTarget(const ZipEntry& entry, File& archiveFile, std::string& target);
 
 // The reason text of a code; empty for success and for a cancel.
 std::string ExtractReasonText(int code);

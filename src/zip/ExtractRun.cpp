@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "scan/Format.h"
 #include "zip/ExtractEntry.h"
+#include "zip/ExtractSession.h"
 #include "zip/ExtractTarget.h"
 #include "zip/ZipRunProgress.h"
 
@@ -28,14 +29,24 @@ RunResult RunExtraction(ExtractTask& task, RunSink& sink, const CancelFlag& canc
 
     RunResult result;
     int code = kExtractOk;
+    ExtractSession session(task.targetFolder);
     while (!task.pending.empty()) {
         const ZipEntry& entry = *task.pending.front();
         sink.SetPhase(NameAfterPrefix(entry.name, task.prefix));
         code = ExtractEntry(entry, task.directory->ArchiveFile(), task.targetFolder, task.prefix,
-                            &task.password, progress, task.skipExisting);
+                            &task.password, progress, task.skipExisting, &session);
         if (code != kExtractOk) break;
         task.pending.pop_front();
         if (cancel.load(std::memory_order_relaxed)) break;
+    }
+    // The links and folder modes of the entries done, whatever the end:
+    // those entries are no longer pending, so a retry would not make them.
+    std::string linkName;
+    const int finished = session.Finish(&sink, linkName);
+    if (code == kExtractOk && finished != kExtractOk) {
+        result.end = RunEnd::Failed;
+        result.errorText = FormatText(IDS_EXTRACT_FAILED, linkName, ExtractReasonText(finished));
+        return result;
     }
     if (code == kExtractOk) {
         if (task.openFolderWhenDone && opener) opener->Open(task.targetFolder);

@@ -10,7 +10,9 @@
 #include "platform/Cpu.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/Folder.h"
 #include "platform/Paths.h"
+#include "platform/PrivateTemp.h"
 #include "zip/format/ZipEntryWriter.h"
 #include "zip/format/ZipFormat.h"
 
@@ -44,46 +46,48 @@ std::string TempNamePart(const std::string& path) {
     return name;
 }
 
-// The archive under construction: removed unless Commit renames it into place.
+// The archive under construction: an unnamed private file in the archive's
+// folder, named only when complete, so neither a failure nor a kill leaves
+// a partial archive or a temporary behind.
 class TempArchive {
 public:
     explicit TempArchive(const std::string& finalPath) : finalPath_(finalPath) {}
-    ~TempArchive() { Discard(); }
     TempArchive(const TempArchive&) = delete;
     TempArchive& operator=(const TempArchive&) = delete;
 
     bool Create() {
-        // Hidden, and named after the archive so a leftover (after a crash)
-        // shows where it came from.
+        // Hidden, and named after the archive, where a named temporary must
+        // stand in for an unnamed one, so a leftover shows where it came from.
         std::string prefix(1, '.');
         prefix += TempNamePart(finalPath_);
         prefix += '.';
-        return file_.CreateSiblingTemp(FolderOf(finalPath_), prefix, tempPath_);
+        if (FolderHandle::Open(FolderOf(finalPath_), folder_, /*followLink=*/true)) return false;
+        return !temp_.Create(folder_, BaseName(finalPath_), prefix);
     }
-    File& file() { return file_; }
+    File& file() { return temp_.file(); }
 
-    // Data on disk before the rename, so a crash cannot leave an empty file
+    // Data on disk before the name, so a crash cannot leave an empty file
     // where the previous archive was.
     bool Commit() {
-        if (!file_.Flush() || !file_.Close()) return false;
         // A replaced archive keeps who may read it: a backup kept private
-        // must not become readable to all by the next run.
-        if (PathExists(finalPath_) && !CopyAttributes(finalPath_, tempPath_)) return false;
-        if (!RenamePath(tempPath_, finalPath_)) return false;
-        tempPath_.clear();
-        return true;
+        // must not become readable to all by the next run. A new one gets
+        // the usual mode.
+        FindData existing;
+        const bool replacing = !folder_.Stat(BaseName(finalPath_), existing);
+        unsigned mode = 0666 & ~CurrentUmask();
+        if (replacing && !GetPermissions(finalPath_, mode)) return false;
+        if (!temp_.file().Flush() || !temp_.file().SetMode(mode)) return false;
+        std::error_code named = replacing ? temp_.Replace() : temp_.LinkAsNew();
+        // Made by someone else in between: replaced as an existing one.
+        if (named.value() == EEXIST) named = temp_.Replace();
+        if (named) return false;
+        return temp_.file().Close();
     }
 
 private:
-    void Discard() {
-        file_.Close();
-        if (!tempPath_.empty()) RemoveFile(tempPath_);
-        tempPath_.clear();
-    }
-
     std::string finalPath_;
-    std::string tempPath_;
-    File file_;
+    FolderHandle folder_;
+    PrivateTemp temp_;
 };
 
 // The central header of one entry. Sizes and offset that do not fit their
@@ -115,7 +119,7 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
 
     unsigned char header[kCentralDirectoryHeaderLen] = {};
     PutU32(header + 0, kCentralDirectorySignature);
-    PutU16(header + 4, version);
+    PutU16(header + 4, static_cast<std::uint16_t>((kHostUnix << 8) | version));
     PutU16(header + 6, version);
     PutU16(header + 8, entry.flags);
     PutU16(header + 10, kMethodDeflated);
@@ -126,7 +130,8 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
     PutU32(header + 24, field32(bigSize, entry.size));
     PutU16(header + 28, static_cast<std::uint16_t>(entry.name.size()));
     PutU16(header + 30, static_cast<std::uint16_t>(zip64Len + entry.extra.size()));
-    // comment length, disk, internal and external attributes: 0
+    // comment length, disk, internal attributes: 0
+    PutU32(header + 38, entry.externalAttributes);
     PutU32(header + 42, field32(bigOffset, entry.offset));
     out.insert(out.end(), header, header + sizeof header);
     out.insert(out.end(), entry.name.begin(), entry.name.end());
@@ -221,7 +226,11 @@ int ZipArchiveWriter::Build(ItemList& items, const char* password, std::size_t p
 
     TempArchive archive(target);
     if (!archive.Create()) return 0;
-    if (count == 0) return archive.Commit() ? 1 : 0;
+    // No tool opens a file of 0 bytes; the end record alone is a valid
+    // archive without entries.
+    if (count == 0) {
+        return WriteDirectory(archive.file(), 0, {}, limits_) && archive.Commit() ? 1 : 0;
+    }
 
     ZipProgress ownProgress;
     ZipProgress& sink = progress != nullptr ? *progress : ownProgress;

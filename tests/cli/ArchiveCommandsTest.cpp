@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 
@@ -83,6 +85,100 @@ TEST_F(ArchiveCommands, ListShowsTheViewersColumns) {
     for (const std::string& line : SortedListing(At("locked.zip"))) {
         const bool folder = line.find("/\t") != std::string::npos;
         EXPECT_EQ(Fields(line).back(), folder ? "-" : "encrypted") << line;
+    }
+}
+
+TEST_F(ArchiveCommands, AnEmptySetGivesAnArchiveThatListsAndExtractsAsEmpty) {
+    fs::create_directories(At("nothing"));
+    CliOk({"set-add", "Nothing", At("nothing")});
+    CliOk({"zip", "Nothing", At("empty.zip")});
+    EXPECT_EQ(ReadBytes(At("empty.zip")), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    EXPECT_EQ(CliOk({"list", At("empty.zip")}).out, "");
+    CliOk({"unzip", At("empty.zip"), At("out")});
+    EXPECT_TRUE(fs::is_directory(At("out")));
+    EXPECT_TRUE(fs::is_empty(At("out")));
+    for (const char* tool : {"7zz l -bd", "python3 -m zipfile -l"}) {
+        const std::string command = std::string(tool) + " '" + At("empty.zip") + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << tool;
+    }
+}
+
+TEST_F(ArchiveCommands, ListShowsWhereALinkPointsWhenItCanBeRead) {
+    auto link = [](const std::string& name, const std::string& target, const std::string& password) {
+        test::Member m(name, target);
+        m.madeBy = 0x0314;  // Unix
+        m.externalAttributes = 0120777u << 16;
+        m.password = password;
+        return m;
+    };
+    WriteFile("links.zip", test::BuildArchive({link("d/in", "../a.txt", ""),
+                                                link("d/secret", "../hidden", "pw"),
+                                                {"d/plain", "../a.txt"}})
+                               .bytes);
+    const std::vector<std::string> lines = Lines(CliOk({"list", At("links.zip")}).out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(Fields(lines[1])[0], "d/in -> ../a.txt");
+    EXPECT_EQ(Fields(lines[2])[0], "d/secret");  // not without its password
+    EXPECT_EQ(Fields(lines[3])[0], "d/plain");   // made on MS-DOS: a file
+}
+
+TEST_F(ArchiveCommands, AKilledUnzipOrZipLeavesNoFileUnderItsNameAndNoTemporary) {
+    // Large enough that the kill lands while the data is written.
+    std::string big(64 << 20, '\0');
+    for (std::size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i >> 12);
+    WriteFile("large/big.bin", big);
+    CliOk({"set-add", "Large", At("large")});
+    CliOk({"zip", "Large", At("whole.zip")});
+    auto leftovers = [](const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& item : fs::recursive_directory_iterator(folder))
+            names.push_back(item.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        fs::remove_all(At("out"));
+        fs::create_directories(At("out"));
+        {
+            CliProcess unzip(scratch_, {"--data-dir", DataDir(), "-q", "unzip", At("whole.zip"), At("out")});
+            // Killed once its unnamed file holds data.
+            for (int i = 0; i < 2000 && !unzip.HasExited(); ++i) {
+                bool writing = false;
+                for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(unzip.pid()) + "/fd")) {
+                    std::error_code error;
+                    const std::string to = fs::read_symlink(fd.path(), error).string();
+                    if (!error && to.rfind(At("out") + "/", 0) == 0 && fs::file_size(fd.path(), error) > (1 << 20) && !error)
+                        writing = true;
+                }
+                if (writing) break;
+                usleep(1000);
+            }
+            unzip.Signal(SIGKILL);
+            unzip.Wait();
+        }
+        const auto names = leftovers(At("out"));
+        // Either nothing yet, or only the folder; never big.bin in part.
+        for (const std::string& name : names) EXPECT_EQ(name, "large") << name;
+        if (fs::exists(At("out/large/big.bin"))) {
+            EXPECT_EQ(fs::file_size(At("out/large/big.bin")), big.size());
+        }
+
+        fs::remove(At("again.zip"));
+        {
+            CliProcess zip(scratch_, {"--data-dir", DataDir(), "-q", "zip", "Large", At("again.zip")});
+            usleep(static_cast<useconds_t>(100000 + round * 150000));
+            zip.Signal(SIGKILL);
+            zip.Wait();
+        }
+        for (const auto& item : fs::directory_iterator(root_)) {
+            const std::string name = item.path().filename().string();
+            EXPECT_TRUE(name.find("again.zip") == std::string::npos || name == "again.zip") << name;
+        }
+        // Named only when complete: a complete archive or none.
+        if (fs::exists(At("again.zip"))) {
+            EXPECT_TRUE(ReadBytes(At("again.zip")) == ReadBytes(At("whole.zip")));
+        }
     }
 }
 

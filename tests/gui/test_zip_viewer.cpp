@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <map>
 
+#include "../unit/zip/reader_ArchiveBytes.h"
 #include "GuiTestSupport.h"
 #include "model/StringTable.h"
 #include "platform/FileSystem.h"
@@ -255,6 +256,46 @@ private slots:
         QCOMPARE(ListNames(viewer), (QStringList{"f1", "f2", "big.txt", "mid.txt", "small.txt"}));
         emit header->sectionClicked(ZipEntryModel::ColName);
         QCOMPARE(ListNames(viewer), (QStringList{"f2", "f1", "small.txt", "mid.txt", "big.txt"}));
+    }
+
+    void anEmptyArchiveShowsItsTopItemOverAnEmptyList() {
+        test::WriteFile(Path("empty.zip"), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+        MessageScript messages;
+        ZipViewer viewer(DefaultDialogLauncher());
+        viewer.Load(Path("empty.zip"));
+        QVERIFY(messages.shown().empty());
+        QVERIFY(!viewer.tree()->isHidden());
+        QCOMPARE(viewer.tree()->topLevelItemCount(), 1);
+        QCOMPARE(viewer.tree()->topLevelItem(0)->text(0), QString("empty.zip"));
+        QCOMPARE(viewer.tree()->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(viewer.entries()->rowCount(), 0);
+    }
+
+    void aLinkShowsItsTypeAndItsTargetAsATooltip() {
+        auto link = [](const std::string& name, const std::string& target, const std::string& password) {
+            test::Member m(name, target);
+            m.madeBy = 0x0314;  // Unix
+            m.externalAttributes = 0120777u << 16;
+            m.password = password;
+            return m;
+        };
+        test::WriteFile(Path("links.zip"),
+                        test::BuildArchive({link("in", "docs/a.txt", ""), link("locked", "secret", "pw"),
+                                            {"plain.txt", "text"}})
+                            .bytes);
+        ZipViewer viewer(DefaultDialogLauncher());
+        viewer.Load(Path("links.zip"));
+        QCOMPARE(ListNames(viewer), (QStringList{"in", "locked", "plain.txt"}));
+        const ZipEntryModel* model = viewer.entries();
+        auto cell = [&](int row, int column, int role) {
+            return model->data(model->index(row, column), role);
+        };
+        QCOMPARE(cell(0, ZipEntryModel::ColType, Qt::DisplayRole).toString(), QString("symbolic link"));
+        QCOMPARE(cell(1, ZipEntryModel::ColType, Qt::DisplayRole).toString(), QString("symbolic link"));
+        QVERIFY(cell(2, ZipEntryModel::ColType, Qt::DisplayRole).toString() != QString("symbolic link"));
+        QCOMPARE(cell(0, ZipEntryModel::ColName, Qt::ToolTipRole).toString(), QString("docs/a.txt"));
+        QVERIFY(!cell(1, ZipEntryModel::ColName, Qt::ToolTipRole).isValid());  // encrypted
+        QVERIFY(!cell(2, ZipEntryModel::ColName, Qt::ToolTipRole).isValid());
     }
 
     void aDamagedArchiveLeavesTheViewerEmpty() {

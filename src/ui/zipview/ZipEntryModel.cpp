@@ -10,6 +10,7 @@
 #include "platform/FileTime.h"
 #include "scan/Format.h"
 #include "ui/common/Texts.h"
+#include "zip/ExtractEntry.h"
 
 namespace kivo {
 
@@ -67,6 +68,14 @@ QVariant ZipEntryModel::data(const QModelIndex& index, int role) const {
         }
     }
     if (role == Qt::DecorationRole && index.column() == ColName) return Icon(*entry);
+    // A link's target is read only when someone hovers over it, and never
+    // for an encrypted entry (its password is not known here).
+    if (role == Qt::ToolTipRole && entry->IsLink() && !entry->encrypted && archive_ != nullptr &&
+        (index.column() == ColName || index.column() == ColType)) {
+        std::string target;
+        if (zip::ReadLinkTarget(*entry, *archive_, target)) return QString::fromStdString(target);
+        return {};
+    }
     if (role == Qt::TextAlignmentRole && index.column() == ColSize) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -86,6 +95,10 @@ void ZipEntryModel::FillLook(ZipEntry& entry) const {
                              .toStdString();
         themeName = QStringLiteral("folder");
         fallback = provider.icon(QFileIconProvider::Folder);
+    } else if (entry.IsLink()) {
+        entry.typeText = "symbolic link";
+        themeName = QStringLiteral("inode-symlink");
+        fallback = provider.icon(QFileIconProvider::File);
     } else {
         // By the name's extension only: the entry is not a file on disk.
         const QMimeType type = mimeDatabase.mimeTypeForFile(

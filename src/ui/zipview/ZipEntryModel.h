@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <vector>
 
+#include "platform/File.h"
 #include "zip/format/ZipEntry.h"
 
 namespace kivo {
@@ -18,6 +19,10 @@ public:
     enum Column { ColName, ColType, ColSize, ColTime, ColumnCount };
 
     explicit ZipEntryModel(QObject* parent = nullptr);
+
+    // The open archive the entries come from, read for a link's target
+    // when its tooltip is asked for; null for none.
+    void SetArchive(File* archive) { archive_ = archive; }
 
     // Folders first, then files, each in the order given.
     void SetEntries(const std::vector<zip::ZipEntry*>& entries);
@@ -43,6 +48,7 @@ private:
     void FillLook(zip::ZipEntry& entry) const;
 
     std::vector<zip::ZipEntry*> rows_;
+    File* archive_ = nullptr;
     // Icons by theme name; an entry keeps its index here.
     mutable std::vector<QIcon> icons_;
     mutable QHash<QString, int> iconIndexByName_;

@@ -163,7 +163,10 @@ void ZipViewer::Load(const std::string& path) {
         ShowInformation(this, UiText(IDS_CANNOT_OPEN_ZIP));
         return;
     }
-    if (!directory_.HasFolders()) {
+    model_->SetArchive(&directory_.ArchiveFile());
+    // An archive without entries still shows its top item, over an empty
+    // list, so it does not look like one that failed to open.
+    if (!directory_.HasFolders() && !directory_.Entries().empty()) {
         // The list takes the tree's room.
         tree_->hide();
         ShowFolder(std::string());

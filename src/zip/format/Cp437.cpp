@@ -85,8 +85,8 @@ std::string Cp437ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string DecodeEntryName(std::string_view raw, std::uint16_t flags) {
-    if ((flags & kFlagUtf8) || IsValidUtf8(raw)) return std::string(raw);
+std::string DecodeEntryName(std::string_view raw, std::uint16_t flags, unsigned host) {
+    if ((flags & kFlagUtf8) || host == kHostUnix || IsValidUtf8(raw)) return std::string(raw);
     return Cp437ToUtf8(raw);
 }
 

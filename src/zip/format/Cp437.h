@@ -14,8 +14,9 @@ bool IsValidUtf8(std::string_view bytes);
 // ASCII passes unchanged.
 std::string Cp437ToUtf8(std::string_view bytes);
 
-// The name as the program shows and writes it, from the raw name bytes and
-// the entry's general-purpose flags.
-std::string DecodeEntryName(std::string_view raw, std::uint16_t flags);
+// The name as the program shows and writes it, from the raw name bytes,
+// the entry's general-purpose flags and the host that made it: a name made
+// on Unix is its bytes, as Unix tools take it, whatever they are.
+std::string DecodeEntryName(std::string_view raw, std::uint16_t flags, unsigned host = 0);
 
 }  // namespace kivo::zip

@@ -234,6 +234,7 @@ void ZipDirectory::Clear() {
     archive_.Close();
     path_.clear();
     entries_.clear();
+    folderEntries_.clear();
     hasFolders_ = false;
 }
 
@@ -292,24 +293,30 @@ bool ZipDirectory::ReadCentralDirectory(const CentralDirectoryInfo& info) {
         if (commentLength != 0 && !reader.Skip(commentLength)) return false;
         ++count;
     }
-    // An archive without entries has nothing to show; 65,536 entries in a
-    // classic record count as 0 but are there to read.
-    if (count == 0) return false;
+    folderEntries_.clear();
+    // 65,536 entries in a classic record count as 0 but are there to read.
     return info.zip64 ? count == info.entries : count % 65536 == info.entries;
 }
 
 bool ZipDirectory::AddPath(std::string& rawName, const unsigned char* header,
                            std::string_view extra, std::uint64_t prefix, ZipFolderIndex& index) {
+    const std::uint16_t flags = GetU16(header + 8);
+    const unsigned host = header[5];
+    // A Unicode Path field that still matches the header's name is the
+    // name, in UTF-8; it then meets every rule the header's name would.
+    std::uint16_t nameFlags = flags;
+    if (auto unicode = UnicodePathName(extra, rawName)) {
+        rawName = std::move(*unicode);
+        nameFlags |= kFlagUtf8;
+    }
     // The name ends at its first NUL, as a terminated string would.
     const std::size_t nul = rawName.find('\0');
     if (nul != std::string::npos) rawName.resize(nul);
     const std::size_t first = rawName.find_first_not_of('/');
     if (first == std::string::npos) return false;
-    const std::uint16_t flags = GetU16(header + 8);
-    std::string name = DecodeEntryName(std::string_view(rawName).substr(first), flags);
+    std::string name = DecodeEntryName(std::string_view(rawName).substr(first), nameFlags, host);
     // Some tools mark a folder only by the MS-DOS directory attribute, on
     // the hosts whose attributes are DOS ones (MS-DOS, OS/2, NTFS, VFAT).
-    const unsigned host = header[5];
     if (name.back() != '/' && (GetU32(header + 38) & kDosDirectoryAttribute) != 0 &&
         (host == 0 || host == 6 || host == 10 || host == 14))
         name += '/';
@@ -332,9 +339,18 @@ bool ZipDirectory::AddPath(std::string& rawName, const unsigned char* header,
         entry->name = name.substr(0, slash + 1);
         entry->displayName = DisplayNameOf(entry->name);
         entry->isFolder = true;
+        if (folderEntries_.size() <= static_cast<std::size_t>(parent))
+            folderEntries_.resize(static_cast<std::size_t>(parent) + 1);
+        folderEntries_[static_cast<std::size_t>(parent)] = entry.get();
         entries_.push_back(std::move(entry));
     }
-    if (name.back() == '/') return true;
+    if (name.back() == '/') {
+        // An explicit folder keeps the mode it was made with.
+        ZipEntry* folder = folderEntries_[static_cast<std::size_t>(parent)];
+        folder->host = static_cast<std::uint8_t>(host);
+        folder->externalAttributes = GetU32(header + 38);
+        return true;
+    }
 
     auto entry = std::make_unique<ZipEntry>();
     entry->compressedSize = GetU32(header + 20);
@@ -344,7 +360,14 @@ bool ZipDirectory::AddPath(std::string& rawName, const unsigned char* header,
         return false;
     if (offset > UINT64_MAX - prefix) return false;
     entry->offset = offset + prefix;
-    entry->time = DosFieldsToFileTime(GetU16(header + 14), GetU16(header + 12));
+    if (const auto utc = ExtraFieldTime(extra)) {
+        entry->time = *utc;
+        entry->timeFromExtra = true;
+    } else {
+        entry->time = DosFieldsToFileTime(GetU16(header + 14), GetU16(header + 12));
+    }
+    entry->host = static_cast<std::uint8_t>(host);
+    entry->externalAttributes = GetU32(header + 38);
     entry->crc = GetU32(header + 16);
     entry->flags = flags;
     entry->encrypted = (flags & kFlagEncrypted) != 0;

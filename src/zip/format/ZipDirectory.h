@@ -85,6 +85,8 @@ private:
     File archive_;
     std::string path_;
     std::vector<std::unique_ptr<ZipEntry>> entries_;
+    // While loading: the entry of each folder id of the index.
+    std::vector<ZipEntry*> folderEntries_;
     bool hasFolders_ = false;
 };
 

@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
+
+#include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
 
@@ -19,6 +22,16 @@ int ZipEntry::IsChildOf(const std::string& folderPath, bool recursive) const {
     const std::size_t next = name.find('/', length + 1);
     return next == std::string::npos || next == name.size() - 1;
 }
+
+std::uint32_t ZipEntry::UnixMode() const {
+    if (host != kHostUnix) return 0;
+    const std::uint32_t mode = externalAttributes >> kUnixModeShift;
+    // Without a type the high half is not a mode (some writers leave
+    // garbage there).
+    return (mode & S_IFMT) != 0 ? mode : 0;
+}
+
+bool ZipEntry::IsLink() const { return !isFolder && S_ISLNK(UnixMode()); }
 
 std::string DisplayNameOf(const std::string& name) {
     std::size_t end = name.size();

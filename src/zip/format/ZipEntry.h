@@ -20,17 +20,28 @@ public:
     // Central directory name without leading slashes, slash-separated, a
     // folder ending in '/'; UTF-8 (see Cp437.h).
     std::string name;
-    FileTime time = 0;  // from the DOS date and time, no zone conversion; 0 when invalid
+    // From the extra fields' UTC time when one is there (timeFromExtra),
+    // else from the DOS date and time, no zone conversion; 0 when invalid.
+    FileTime time = 0;
+    bool timeFromExtra = false;
     std::uint32_t crc = 0;
     bool encrypted = false;
     std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
     std::uint16_t method = 0;
     std::uint16_t flags = 0;   // general-purpose flags of the central directory
+    std::uint8_t host = 0;     // upper byte of "version made by"
+    std::uint32_t externalAttributes = 0;
     std::string displayName;   // last component, no trailing slash
     std::string typeText;      // viewer's cache, empty at first
     bool isFolder = false;
     int iconIndex = -1;        // viewer's cache
+
+    // The st_mode an entry made on Unix carries (type and permission
+    // bits), or 0 when it carries none.
+    std::uint32_t UnixMode() const;
+    // A symbolic link made on Unix: its data is the link's target.
+    bool IsLink() const;
 };
 
 // The last component of a name, or for a folder name ending in a slash the

@@ -6,11 +6,14 @@
 #include <cstring>
 #include <new>
 
+#include "platform/Attributes.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "platform/Random.h"
 #include "zip/format/Crc32.h"
 #include "zip/format/DosDateTime.h"
 #include "zip/format/EntryNameFields.h"
+#include "zip/format/ZipExtraFields.h"
 
 namespace kivo::zip {
 
@@ -76,14 +79,19 @@ int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& en
     if (!input_) input_.reset(new (std::nothrow) unsigned char[kInputSize]);
     if (!input_) return 0;
     if (entryName.empty() || entryName.size() > 0xFFFF) return 0;
-    const std::string extra = EntryExtraField(entryName);
-    if (extra.size() + kLocalZip64ExtraLen > 0xFFFF) return 0;
 
     File source;
     if (!source.Open(sourcePath, File::Mode::Read)) return 0;
     FindData info;
     const FileTime lastWrite = GetFindData(sourcePath, info) ? info.lastWriteTime : 0;
     const DosDateTime dos = ToDosDateTime(lastWrite);
+    std::uint32_t mode = 0;
+    if (!source.TypeAndMode(mode)) return 0;
+    // Other tools take a Unix-made entry's name as bytes and its time as
+    // local time unless a field says otherwise, so the UTC time goes into
+    // a field of its own; the DOS fields stay as they were.
+    const std::string extra = EntryExtraField(entryName) + ExtendedTimestampField(lastWrite);
+    if (extra.size() + kLocalZip64ExtraLen > 0xFFFF) return 0;
 
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
@@ -98,6 +106,8 @@ int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& en
     record.crc = crc;
     record.size = size;
     record.zip64Local = NeedsLocalZip64(size);
+    const std::uint32_t dosAttributes = AttributesFromMode(BaseName(sourcePath), mode) & 0x3F;
+    record.externalAttributes = ((mode & 0xFFFF) << kUnixModeShift) | dosAttributes;
     try {
         entries_.push_back(record);
     } catch (const std::bad_alloc&) {

@@ -23,7 +23,9 @@ namespace kivo::zip {
 // What the central directory needs of one written entry.
 struct EntryRecord {
     std::string name;
-    std::string extra;  // the Unicode Path field, or empty
+    std::string extra;  // the Unicode Path and extended timestamp fields, as present
+    // DOS attribute byte in the low 16 bits, st_mode in the high 16.
+    std::uint32_t externalAttributes = 0;
     std::uint16_t flags = 0;
     std::uint16_t time = 0;
     std::uint16_t date = 0;

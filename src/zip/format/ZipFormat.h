@@ -30,6 +30,11 @@ constexpr std::uint16_t kZip64Marker16 = 0xFFFF;
 // "version needed to extract" of an entry or archive that uses Zip64.
 constexpr std::uint16_t kVersionZip64 = 45;
 
+// "version made by", upper byte: the host whose attributes the external
+// attributes hold. Unix hosts put st_mode in their upper 16 bits.
+constexpr std::uint16_t kHostUnix = 3;
+constexpr unsigned kUnixModeShift = 16;
+
 // External attributes, low byte: the MS-DOS directory attribute.
 constexpr std::uint32_t kDosDirectoryAttribute = 0x10;
 

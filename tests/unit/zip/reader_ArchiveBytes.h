@@ -44,6 +44,7 @@ struct Member {
     std::uint16_t dosTime = 0x6C2A;  // 13:33:20
     std::uint16_t dosDate = 0x5A8C;  // 2025-04-12
     std::string centralExtra;    // extra field of the central header only
+    std::string localExtra;      // extra field of the local header (after any Zip64 field)
     // Local sizes as markers with both real ones in a Zip64 field, as
     // Info-ZIP writes an entry read from standard input.
     bool localZip64 = false;
@@ -130,6 +131,7 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
             Put64(localExtra, m.content.size());
             Put64(localExtra, data.size());
         }
+        localExtra += m.localExtra;
         const auto marked = [&](std::size_t v) {
             return m.dataDescriptor ? 0u : m.localZip64 ? zip::kZip64Marker32 : static_cast<std::uint32_t>(v);
         };

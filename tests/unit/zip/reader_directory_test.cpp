@@ -50,8 +50,12 @@ TEST_F(ReaderTest, FilesShorterThanAnEndRecordDoNotLoad) {
     }
 }
 
-TEST_F(ReaderTest, ArchiveWithoutEntriesDoesNotLoad) {
-    EXPECT_EQ(LoadBytes(test::EndRecord(0, 0, 0, 0, 0, 0, "")), 0);
+TEST_F(ReaderTest, ArchiveWithoutEntriesLoadsEmpty) {
+    EXPECT_EQ(LoadBytes(test::EndRecord(0, 0, 0, 0, 0, 0, "")), 1);
+    EXPECT_TRUE(directory_.Entries().empty());
+    EXPECT_FALSE(directory_.Path().empty());
+    // A count that the (empty) directory does not hold is still refused.
+    EXPECT_EQ(LoadBytes(test::EndRecord(0, 0, 1, 1, 0, 0, "")), 0);
     ExpectCleared();
 }
 

@@ -90,13 +90,13 @@ TEST_F(WriterFailure, UnreadableSourceInEitherPass) {
 }
 
 TEST_F(WriterFailure, EveryArchiveWriteCanFail) {
-    // Fails the 1st, 2nd, ... write to the temporary archive until a build
+    // Fails the 1st, 2nd, ... write to the unnamed archive until a build
     // gets through without meeting the fault: each of those writes (headers,
     // data, the header rewrite, the directory, the end record) is covered.
     unsigned nth = 1;
     for (; nth < 200; ++nth) {
         faults::Reset();
-        faults::Arm(faults::Call::Write, ENOSPC, nth, 1, ".backup.zip.");
+        faults::Arm(faults::Call::Write, ENOSPC, nth, 1, "/backup.zip");
         const int built = Build();
         if (faults::FiredCount() == 0) {
             EXPECT_EQ(built, 1);
@@ -203,8 +203,9 @@ TEST_F(WriterFailure, NoRandomBytesForAnEncryptionHeader) {
     EXPECT_EQ(Build(nullptr, "pw"), 0);
     EXPECT_EQ(faults::FiredCount(), 1u);
     ExpectOldArchiveUntouched();
-    EXPECT_EQ(Build(), 1);  // nothing random without a password
-    EXPECT_EQ(faults::FiredCount(), 1u);
+    // Without a password nothing random is needed; the hidden name the
+    // archive may pass through on its way over the old one does without.
+    EXPECT_EQ(Build(), 1);
 }
 
 TEST_F(WriterFailure, UnreadableItemListWritesNoEntry) {
@@ -221,7 +222,7 @@ TEST_F(WriterFailure, UnreadableItemListWritesNoEntry) {
 }
 
 TEST_F(WriterFailure, ArchiveThatCannotBeCreated) {
-    faults::Arm(faults::Call::Open, EACCES, 1, 0, ".backup.zip.");
+    faults::Arm(faults::Call::Open, EACCES, 1, 0, "/backup.zip");
     EXPECT_EQ(Build(), 0);
     ExpectOldArchiveUntouched();
     faults::Reset();
@@ -331,7 +332,7 @@ TEST_F(WriterFailure, ValuesBeyondTheClassicFieldsGoToZip64Records) {
                           (std::vector<std::uint64_t>{size, l.data.size()}));
             } else {
                 EXPECT_EQ(l.versionNeeded, 11);
-                EXPECT_EQ(l.extraLength, 0);
+                EXPECT_EQ(l.extraLength, 9);  // the extended timestamp alone
                 EXPECT_EQ(l.uncompressedSize, size);
                 EXPECT_EQ(l.compressedSize, l.data.size());
             }
@@ -340,7 +341,7 @@ TEST_F(WriterFailure, ValuesBeyondTheClassicFieldsGoToZip64Records) {
             EXPECT_EQ(test::Zip64Values(cd.extra), central);
             const bool zip64 = c.localZip64[i] || !central.empty();
             EXPECT_EQ(cd.versionNeeded, zip64 ? 45 : 11);
-            EXPECT_EQ(cd.versionMadeBy, zip64 ? 45 : 11);
+            EXPECT_EQ(cd.versionMadeBy, 0x0300 | (zip64 ? 45 : 11));  // Unix host
             const bool bigSizes = central.size() >= 2;
             EXPECT_EQ(cd.uncompressedSize, bigSizes ? M : size);
             EXPECT_EQ(cd.compressedSize, bigSizes ? M : l.data.size());

@@ -1,12 +1,16 @@
 // The archive as bytes: every field of the local headers, the central
 // directory and the end record, read back by a parser of its own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/Faults.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "zip/format/DosDateTime.h"
 #include "zip/ZipArchiveWriter.h"
@@ -31,6 +35,7 @@ constexpr std::uint16_t kSampleDosDate = ((2024 - 1980) << 9) | (2 << 5) | 29;
 struct SourceFile {
     std::string name;
     std::string content;
+    unsigned mode;  // permission bits given to the source file
 };
 
 std::string Decrypt(const std::string& data, const std::string& password, std::uint32_t crc) {
@@ -48,16 +53,18 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
     const std::string password = GetParam();
     TempDir dir;
     const std::vector<SourceFile> files = {
-        {"Docs/readme.txt", test::SampleText(100000)},
-        {"Docs/sub/empty.dat", ""},
-        {"noise.bin", test::NoiseBytes(40000)},
-        {"a.txt", "short"},
-        {"Gr\xc3\xbc\xc3\x9f" "e/\xc3\xb1.txt", "non-ASCII name"},
+        {"Docs/readme.txt", test::SampleText(100000), 0644},
+        {"Docs/sub/empty.dat", "", 0600},
+        {"noise.bin", test::NoiseBytes(40000), 0755},
+        {"a.txt", "short", 0444},
+        {"Gr\xc3\xbc\xc3\x9f" "e/\xc3\xb1.txt", "non-ASCII name", 04750},
     };
     ItemList list;
     for (const auto& f : files) {
         WriteFile(dir / ("src/" + f.name), f.content);
         ASSERT_TRUE(SetPathTimes(dir / ("src/" + f.name), kSampleTime, kSampleTime));
+        std::filesystem::permissions(dir / ("src/" + f.name),
+                                     static_cast<std::filesystem::perms>(f.mode));
     }
     std::vector<std::string> names;
     for (const auto& f : files) names.push_back(f.name);
@@ -82,7 +89,14 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
         const std::uint32_t crc = test::ZlibCrc(files[i].content);
         const bool ascii = i + 1 < files.size();
         const std::uint16_t flags = (password.empty() ? 0 : 1) | (ascii ? 0 : 0x0800);
-        const std::string extra = ascii ? "" : test::UnicodePathExtra(files[i].name);
+        // The Unicode Path field comes first where it is written, then the
+        // modification time in UTC.
+        const std::string extra = (ascii ? "" : test::UnicodePathExtra(files[i].name)) +
+                                  test::ExtendedTimestampExtra(kUnixSample);
+        // A regular file (0100000) with its mode in the high half; the DOS
+        // archive bit (0x20), and read-only (0x01) without owner write.
+        const std::uint32_t attributes = ((0100000u | files[i].mode) << 16) | 0x20u |
+                                         ((files[i].mode & 0200) ? 0u : 0x01u);
 
         EXPECT_EQ(l.position, expectedPosition);
         EXPECT_EQ(l.signature, 0x04034b50u);
@@ -105,7 +119,7 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
         expectedPosition += 30 + l.nameLength + l.extraLength + l.compressedSize;
 
         EXPECT_EQ(c.signature, 0x02014b50u);
-        EXPECT_EQ(c.versionMadeBy, 11);
+        EXPECT_EQ(c.versionMadeBy, 0x030B);  // Unix host, version 1.1
         EXPECT_EQ(c.versionNeeded, 11);
         EXPECT_EQ(c.flags, flags);
         EXPECT_EQ(c.method, 8);
@@ -119,7 +133,7 @@ TEST_P(WriterLayout, EveryFieldOfTheThreeRecords) {
         EXPECT_EQ(c.commentLength, 0);
         EXPECT_EQ(c.diskStart, 0);
         EXPECT_EQ(c.internalAttributes, 0);
-        EXPECT_EQ(c.externalAttributes, 0u);
+        EXPECT_EQ(c.externalAttributes, attributes);
         EXPECT_EQ(c.localHeaderOffset, l.position);
         EXPECT_EQ(c.name, files[i].name);
         EXPECT_EQ(c.extra, extra);
@@ -265,10 +279,46 @@ TEST(WriterNames, RelativeNamesFlagsAndDuplicates) {
         EXPECT_EQ(archive.centrals[0].name, c.expectedName);
         EXPECT_EQ(archive.locals[0].flags, c.expectedFlags);
         EXPECT_EQ(archive.centrals[0].flags, c.expectedFlags);
+        // Names that are not UTF-8 go as their bytes, with no Unicode Path.
         const std::string extra =
             (c.expectedFlags & 0x0800) ? test::UnicodePathExtra(c.expectedName) : "";
-        EXPECT_EQ(archive.locals[0].extra, extra);
-        EXPECT_EQ(archive.centrals[0].extra, extra);
+        EXPECT_EQ(archive.locals[0].extra.substr(0, extra.size()), extra);
+        EXPECT_EQ(archive.centrals[0].extra.substr(0, extra.size()), extra);
+        EXPECT_EQ(archive.locals[0].extra.size(), extra.size() + 9);
+    }
+}
+
+TEST(WriterTimes, TheUtcFieldOnlyForTimesItsSignedSecondsHold) {
+    TempDir dir;
+    struct Case {
+        std::int64_t unixSeconds;
+        bool field;
+    };
+    const std::vector<Case> cases = {
+        {-1, false},                  // 1969-12-31 23:59:59
+        {0, true},                    // 1970-01-01
+        {kUnixSample, true},
+        {0x7FFFFFFF, true},           // 2038-01-19 03:14:07
+        {0x80000000LL, false},        // one second later
+        {4102444800LL, false},        // 2100
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unixSeconds);
+        WriteFile(dir / "src/t", "t");
+        const FileTime time = static_cast<FileTime>(c.unixSeconds + static_cast<std::int64_t>(kEpochDifferenceSeconds)) * kTicksPerSecond;
+        ASSERT_TRUE(SetPathTimes(dir / "src/t", time, time));
+        ItemList list;
+        test::AddItems(list, dir / "src", {"t"});
+        ASSERT_EQ(ZipArchiveWriter().Build(list, nullptr, 0, dir / "t.zip", nullptr), 1);
+        const auto archive = ParseArchive(ReadFile(dir / "t.zip"));
+        const std::string expected =
+            c.field ? test::ExtendedTimestampExtra(static_cast<std::uint32_t>(c.unixSeconds)) : "";
+        EXPECT_EQ(archive.locals.at(0).extra, expected);
+        EXPECT_EQ(archive.centrals.at(0).extra, expected);
+        // The DOS fields stay as they always were.
+        const DosDateTime dos = ToDosDateTime(time);
+        EXPECT_EQ(archive.locals.at(0).time, dos.time);
+        EXPECT_EQ(archive.locals.at(0).date, dos.date);
     }
 }
 
@@ -299,14 +349,17 @@ TEST(WriterNames, SameFileListedTwiceGivesTwoEntries) {
     EXPECT_NE(archive.locals[0].position, archive.locals[1].position);
 }
 
-TEST(WriterEmptySet, GivesAZeroByteArchiveInPlaceOfAnOldOne) {
+TEST(WriterEmptySet, GivesTheEndRecordAloneInPlaceOfAnOldOne) {
     TempDir dir;
     const std::string out = dir / "empty.zip";
     WriteFile(out, "an older archive");
     ItemList list;
     EXPECT_EQ(ZipArchiveWriter().Build(list, "pw", 2, out, nullptr), 1);
-    EXPECT_TRUE(std::filesystem::exists(out));
-    EXPECT_EQ(std::filesystem::file_size(out), 0u);
+    const std::string bytes = ReadFile(out);
+    EXPECT_EQ(bytes, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    const auto archive = ParseArchive(bytes);
+    EXPECT_TRUE(archive.locals.empty());
+    EXPECT_EQ(archive.end.totalEntries, 0);
     EXPECT_EQ(test::NamesIn(dir.path()), std::vector<std::string>{"empty.zip"});
 }
 
@@ -401,6 +454,55 @@ TEST(WriterThreads, SameArchiveForOneTwoAndEightThreads) {
             EXPECT_EQ(l.crc, test::ZlibCrc(files[i].second));
         }
     }
+}
+
+}  // namespace
+}  // namespace kivo::zip
+
+namespace kivo::zip {
+namespace {
+
+TEST(WriterArchiveFile, PrivateWhileWrittenThenTheUsualModeOrTheReplacedOnes) {
+    TempDir dir;
+    WriteFile(dir / "src/f.txt", test::SampleText(200000));
+    const std::string out = dir / "out.zip";
+    auto build = [&] {
+        ItemList list;
+        test::AddItems(list, dir / "src", {"f.txt"});
+        return ZipArchiveWriter().Build(list, nullptr, 0, out, nullptr);
+    };
+    // Every write reaches a file that only its owner can open, and that
+    // has no name yet.
+    std::vector<unsigned> modes;
+    bool namedEarly = false;
+    faults::SetObserverForTesting([&](faults::Call call, const char* path) {
+        if (call != faults::Call::Write || std::string(path) != out) return;
+        namedEarly |= ::access(out.c_str(), F_OK) == 0;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+            char to[4096];
+            const ssize_t n = ::readlink(fd.path().c_str(), to, sizeof to - 1);
+            const std::string link(to, n > 0 ? static_cast<std::size_t>(n) : 0);
+            // The archive's file, not the source being read.
+            if (link.rfind(dir.path() + "/", 0) != 0 || link.rfind(dir / "src/", 0) == 0) continue;
+            struct stat st {};
+            if (::stat(fd.path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) modes.push_back(st.st_mode & 0777);
+        }
+    });
+    ASSERT_EQ(build(), 1);
+    faults::SetObserverForTesting(nullptr);
+    EXPECT_FALSE(namedEarly);
+    ASSERT_FALSE(modes.empty());
+    for (const unsigned mode : modes) EXPECT_EQ(mode, 0600u);
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~CurrentUmask());
+
+    // A replaced archive keeps the mode it had.
+    ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
+    ASSERT_EQ(build(), 1);
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(test::NamesIn(dir.path()), (std::vector<std::string>{"out.zip", "src"}));
 }
 
 }  // namespace

@@ -229,6 +229,14 @@ inline std::string UnicodePathExtra(const std::string& name) {
     return field + name;
 }
 
+// The extended timestamp field (id 0x5455) as Info-ZIP writes it with the
+// modification time only: flags 1, then the time as 32-bit Unix seconds.
+inline std::string ExtendedTimestampExtra(std::uint32_t unixSeconds) {
+    std::string field("\x55\x54\x05\x00\x01", 5);
+    for (int i = 0; i < 4; ++i) field += static_cast<char>((unixSeconds >> (8 * i)) & 0xFF);
+    return field;
+}
+
 // Gives 0, 1, 2, ... from the start of every request for random bytes, so
 // encrypted archives can be compared byte for byte, while in scope.
 struct FixedRandom {
