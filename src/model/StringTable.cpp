@@ -64,6 +64,7 @@ constexpr Entry kTable[] = {
     // Notices are one line each: a run may give many.
     {IDS_NOTICE_NOT_ERASED, "Deleted without erasing, another link holds its data: %s"},
     {IDS_NOTICE_KEPT_DESTINATION, "Skipped %s: its destination %s is a file of this run"},
+    {IDS_UNSUPPORTED_ENCRYPTION, "Unsupported encryption"},
 };
 
 }  // namespace

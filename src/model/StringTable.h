@@ -56,6 +56,7 @@ enum StringId : int {
     IDS_COPY_INTO_ITSELF = 5056,
     IDS_NOTICE_NOT_ERASED = 5057,
     IDS_NOTICE_KEPT_DESTINATION = 5058,
+    IDS_UNSUPPORTED_ENCRYPTION = 5059,
 };
 
 // The text of an id; empty for an unknown id.

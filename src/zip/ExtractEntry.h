@@ -19,9 +19,10 @@ enum ExtractCode : int {
     kExtractReadError = 6,       // entry data short or unreadable
     kExtractWriteError = 7,
     kExtractCrcError = 8,        // CRC-32 (or length) of the data differs
-    kExtractBadMethod = 9,       // neither stored nor deflated
-    kExtractInflateError = 10,
+    kExtractBadMethod = 9,       // a compression method that cannot be decoded
+    kExtractInflateError = 10,   // the decoder failed
     kExtractCancelled = 11,
+    kExtractUnsupportedEncryption = 12,  // PKWARE strong encryption
 };
 
 // Input and output block sizes, and the bytes written between two flushes.
