@@ -16,6 +16,9 @@ std::vector<OptionDef> PasswordOptions();
 // when none was given. An unreadable source is a usage error.
 std::optional<std::string> ReadPassword(const ParsedArgs& args);
 
+// --aes asks for encryption, so it needs a password source.
+void RequirePasswordForAes(const ParsedArgs& args);
+
 // The first line of `text`, without its line break.
 std::string FirstLine(const std::string& text);
 

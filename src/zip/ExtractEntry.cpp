@@ -205,6 +205,16 @@ int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& ta
     return ExtractFile(entry, archiveFile, target, password, progress);
 }
 
+int TestEntry(const ZipEntry& entry, File& archiveFile, const std::string* password,
+              ZipProgress& progress) {
+    if (entry.isFolder) return kExtractOk;
+    DataInfo info;
+    if (const int code = ReadLocalHeader(entry, archiveFile, info); code != kExtractOk) return code;
+    EntryDataReader reader;
+    if (const int code = reader.Open(archiveFile, info, password); code != kExtractOk) return code;
+    return reader.Run(nullptr, progress);
+}
+
 std::string ExtractReasonText(int code) {
     switch (code) {
         case kExtractNameTooShort: return LoadText(IDS_INTERNAL_ERROR);

@@ -43,6 +43,11 @@ int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& ta
                  const std::string& prefix, const std::string* password, ZipProgress& progress,
                  bool skipExisting);
 
+// Reads and checks a file entry as ExtractEntry would (CRC-32, size,
+// authentication code) without writing anything. Folders pass.
+int TestEntry(const ZipEntry& entry, File& archiveFile, const std::string* password,
+              ZipProgress& progress);
+
 // The reason text of a code; empty for success and for a cancel.
 std::string ExtractReasonText(int code);
 

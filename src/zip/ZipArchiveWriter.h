@@ -20,9 +20,10 @@ public:
         : limits_(limits), threads_(threads) {}
 
     // Returns nonzero on success. A null password or a length of 0 means no
-    // encryption; `progress` may be null.
+    // encryption; with a password, `aes` writes WinZip AES-256 (AE-2)
+    // instead of traditional encryption. `progress` may be null.
     int Build(ItemList& items, const char* password, std::size_t passwordLength,
-              const std::string& archivePath, ZipProgress* progress);
+              const std::string& archivePath, ZipProgress* progress, bool aes = false);
 
 private:
     unsigned DeflateThreads() const;

@@ -13,6 +13,7 @@
 
 #include "platform/File.h"
 #include "zip/format/ZipBlockDeflater.h"
+#include "zip/format/WinZipAes.h"
 #include "zip/format/ZipCrypto.h"
 #include "zip/format/ZipFormat.h"
 #include "zip/format/ZipLimits.h"
@@ -32,6 +33,10 @@ struct EntryRecord {
     std::uint64_t compressedSize = 0;  // with the encryption header
     std::uint64_t offset = 0;          // of the local header
     bool zip64Local = false;           // the local header carries Zip64 sizes
+    // WinZip AES (AE-2, 256 bits): method 99 with the real one in an AES
+    // field, CRC 0 in the headers; `crc` still holds the data's, which the
+    // writer checks.
+    bool aes = false;
 };
 
 class ZipEntryWriter {
@@ -44,10 +49,11 @@ public:
     static constexpr std::size_t kMaxBlocksInFlight = 4096;
 
     // Writes to `archive` from its current end, which must be offset 0.
-    // A null password or a length of 0 means no encryption. `threads` 1
-    // deflates on the calling thread.
+    // A null password or a length of 0 means no encryption; with a
+    // password, `aes` chooses AES-256 over traditional encryption.
+    // `threads` 1 deflates on the calling thread.
     ZipEntryWriter(File& archive, const char* password, std::size_t passwordLength,
-                   ZipProgress& progress, ZipLimits limits, unsigned threads);
+                   ZipProgress& progress, ZipLimits limits, unsigned threads, bool aes = false);
     ~ZipEntryWriter();
     ZipEntryWriter(const ZipEntryWriter&) = delete;
     ZipEntryWriter& operator=(const ZipEntryWriter&) = delete;
@@ -77,6 +83,8 @@ private:
     const char* password_;
     std::size_t passwordLength_;
     bool encrypt_;
+    bool aes_;
+    AesCipher aesCipher_;
     ZipProgress& progress_;
     ZipLimits limits_;
     ZipCrypto crypto_;
