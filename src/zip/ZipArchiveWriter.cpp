@@ -88,6 +88,8 @@ private:
     File file_;
 };
 
+}  // namespace
+
 // The central header of one entry. Sizes and offset that do not fit their
 // 32-bit fields go into a Zip64 field, only those, in the order the format
 // gives (uncompressed size, compressed size, offset).
@@ -137,6 +139,8 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
     out.insert(out.end(), zip64, zip64 + zip64Len);
     out.insert(out.end(), entry.extra.begin(), entry.extra.end());
 }
+
+namespace {
 
 // The Zip64 end record and its locator, for archives whose entry count or
 // directory position the classic end record cannot hold.

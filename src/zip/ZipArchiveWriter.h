@@ -7,6 +7,9 @@
 #include <string>
 
 #include "scan/ItemList.h"
+#include <vector>
+
+#include "zip/format/ZipEntryWriter.h"
 #include "zip/format/ZipLimits.h"
 #include "zip/format/ZipProgress.h"
 
@@ -31,6 +34,11 @@ private:
     ZipLimits limits_;
     unsigned threads_;
 };
+
+// The central header of one written entry. Sizes and offset beyond
+// `limits` go into a Zip64 field, only those.
+void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& entry,
+                         const ZipLimits& limits);
 
 // The archive name of an item: its relative name without leading '/'.
 std::string EntryNameOf(const ItemRecord& item);

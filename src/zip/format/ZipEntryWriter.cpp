@@ -26,6 +26,37 @@ constexpr std::size_t kLocalZip64ExtraLen = 20;
 
 }  // namespace
 
+std::string LocalHeaderStart(const EntryRecord& record) {
+    unsigned char header[kLocalFileHeaderLen] = {};
+    PutU32(header + 0, kLocalFileHeaderSignature);
+    PutU16(header + 4, record.aes ? kAesVersionNeeded : record.zip64Local ? kVersionZip64 : kVersion);
+    PutU16(header + 6, record.flags);
+    PutU16(header + 8, record.aes ? kMethodAes : kMethodDeflated);
+    PutU16(header + 10, record.time);
+    PutU16(header + 12, record.date);
+    // AE-2 leaves the CRC out: it would tell something of the plain text.
+    PutU32(header + 14, record.aes ? 0 : record.crc);
+    // The size actually read, which the CRC covers, not the size stated
+    // before reading: the two fields must describe the same bytes.
+    PutU32(header + 18, record.zip64Local ? kZip64Marker32 : 0);
+    PutU32(header + 22,
+           record.zip64Local ? kZip64Marker32 : static_cast<std::uint32_t>(record.size));
+    PutU16(header + 26, static_cast<std::uint16_t>(record.name.size()));
+    PutU16(header + 28, static_cast<std::uint16_t>(
+                            record.extra.size() + (record.zip64Local ? kLocalZip64ExtraLen : 0)));
+    std::string head(reinterpret_cast<const char*>(header), sizeof header);
+    if (record.zip64Local) {
+        head += record.name;
+        unsigned char field[kLocalZip64ExtraLen] = {};
+        PutU16(field + 0, kZip64ExtraId);
+        PutU16(field + 2, static_cast<std::uint16_t>(kLocalZip64ExtraLen - 4));
+        PutU64(field + 4, record.size);
+        PutU64(field + 12, 0);  // compressed size, known at the end
+        head.append(reinterpret_cast<const char*>(field), sizeof field);
+    }
+    return head;
+}
+
 // One step of the in-order output: an entry's headers, one of its blocks,
 // or its end (the local header rewritten with the final sizes).
 struct ZipEntryWriter::Unit {
@@ -116,38 +147,14 @@ int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& en
     }
     const std::size_t index = entries_.size() - 1;
 
-    unsigned char header[kLocalFileHeaderLen] = {};
-    PutU32(header + 0, kLocalFileHeaderSignature);
-    PutU16(header + 4, aes_ ? kAesVersionNeeded : record.zip64Local ? kVersionZip64 : kVersion);
-    PutU16(header + 6, record.flags);
-    PutU16(header + 8, aes_ ? kMethodAes : kMethodDeflated);
-    PutU16(header + 10, record.time);
-    PutU16(header + 12, record.date);
-    // AE-2 leaves the CRC out: it would tell something of the plain text.
-    PutU32(header + 14, aes_ ? 0 : crc);
-    // The size actually read, which the CRC covers, not the size stated
-    // before reading: the two fields must describe the same bytes.
-    PutU32(header + 18, record.zip64Local ? kZip64Marker32 : 0);
-    PutU32(header + 22, record.zip64Local ? kZip64Marker32 : static_cast<std::uint32_t>(size));
-    PutU16(header + 26, static_cast<std::uint16_t>(entryName.size()));
-    PutU16(header + 28, static_cast<std::uint16_t>(
-                            extra.size() + (record.zip64Local ? kLocalZip64ExtraLen : 0)));
-
     auto prefix = std::make_unique<Unit>();
     auto end = std::make_unique<Unit>();
     prefix->kind = Unit::Kind::Prefix;
     end->kind = Unit::Kind::End;
     prefix->entry = end->entry = index;
     std::string& head = end->bytes;
-    head.assign(reinterpret_cast<const char*>(header), sizeof header);
+    head = LocalHeaderStart(record);
     if (record.zip64Local) {
-        head += entryName;
-        unsigned char field[kLocalZip64ExtraLen] = {};
-        PutU16(field + 0, kZip64ExtraId);
-        PutU16(field + 2, static_cast<std::uint16_t>(kLocalZip64ExtraLen - 4));
-        PutU64(field + 4, size);
-        PutU64(field + 12, 0);  // compressed size, known at the end
-        head.append(reinterpret_cast<const char*>(field), sizeof field);
         prefix->bytes = head + extra;
     } else {
         prefix->bytes = head + entryName + extra;

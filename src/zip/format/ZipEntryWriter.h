@@ -39,6 +39,11 @@ struct EntryRecord {
     bool aes = false;
 };
 
+// The start of an entry's local header as first written, before the
+// compressed size is known: the fixed 30 bytes and, when the header carries
+// Zip64 sizes, the name and the Zip64 field (the part rewritten at the end).
+std::string LocalHeaderStart(const EntryRecord& record);
+
 class ZipEntryWriter {
 public:
     static constexpr std::size_t kInputSize = 32768;
@@ -66,13 +71,17 @@ public:
     int Finish();
 
     const std::vector<EntryRecord>& Entries() const { return entries_; }
+
+    // Whether an entry of `size` bytes gets Zip64 sizes in its local
+    // header: the header is written before deflate has run, so it allows
+    // for deflate's worst case and for what encryption adds.
+    bool NeedsLocalZip64(std::uint64_t size);
     // Bytes written so far: where the central directory goes after Finish.
     std::uint64_t Position() const { return position_; }
 
 private:
     struct Unit;
     struct BoundProbe;
-    bool NeedsLocalZip64(std::uint64_t size);
     bool FirstPass(File& source, std::uint32_t& crc, std::uint64_t& size);
     bool ReadBlock(File& source, DeflateJob& job, std::size_t want, bool last);
     bool Pump(bool all);
