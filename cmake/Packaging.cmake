@@ -10,7 +10,7 @@ if(TARGET kivo)
   install(TARGETS kivo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/src/app/Kivo.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/Kaldorworks)
-  install(FILES ${PROJECT_SOURCE_DIR}/src/ui/icons/128-program.svg
+  install(FILES ${PROJECT_SOURCE_DIR}/src/ui/common/icons/128-program.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
           RENAME kivo.svg)
 endif()

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Every include of the program's own headers points down the layers:
-# report, platform, model, scan, zip/format, ops, zip, settings, ui, app;
-# cli uses the core only. A folder listed with a slash is a layer of its own
-# inside its parent folder. Prints each include that points up or sideways.
+# report, platform, model, scan, zip/format, ops, zip, settings, the window
+# folders of ui, app; cli uses the core only. A folder listed with a slash is
+# a layer of its own inside its parent folder. The window folders of ui
+# (sets, run, bind, zipview) stand side by side above ui/common: one never
+# includes another, except that the zip viewer's Extract is a run dialog;
+# ui/main, which opens every window, stands above them all. Prints each
+# include that points up or sideways.
 # KIVO_LAYERING_SRC names another source tree (the script's own test uses it).
 set -euo pipefail
 cd "${KIVO_LAYERING_SRC:-$(dirname "$0")/../src}"
-order=(report platform model scan zip/format ops zip settings ui app)
+order=(report platform model scan zip/format ops zip settings
+       ui/common ui/sets ui/run ui/bind ui/zipview ui/main app)
+# The window folders that stand side by side, and the one include between them.
+windows=" ui/sets ui/run ui/bind ui/zipview "
+window_uses=" ui/zipview>ui/run "
 
 # The layer a path (relative to src) belongs to: the longest listed folder
 # it starts with, else its first component.
@@ -36,6 +44,10 @@ while IFS= read -r line; do
     allowed=$(( theirs >= 0 && theirs <= $(rank zip) ))
   else
     allowed=$(( theirs >= 0 && mine >= 0 && theirs < mine ))
+    if [[ $windows == *" $mine_layer "* && $windows == *" $their_layer "* &&
+          $window_uses != *" $mine_layer>$their_layer "* ]]; then
+      allowed=0
+    fi
   fi
   if (( !allowed )); then echo "$file includes $their_layer/"; bad=1; fi
 done < <(grep -rHn '#include "' -- */ 2>/dev/null | sed 's#^\./##' || true)

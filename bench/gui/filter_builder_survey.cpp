@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/FilterBuilderDialog.h"
-#include "ui/FilterBuilderTemplate.h"
+#include "ui/sets/FilterBuilderDialog.h"
+#include "ui/sets/FilterBuilderTemplate.h"
 
 using namespace kivo;
 

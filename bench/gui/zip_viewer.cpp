@@ -14,8 +14,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "ui/ZipEntryModel.h"
-#include "ui/ZipViewer.h"
+#include "ui/main/WindowLauncher.h"
+#include "ui/zipview/ZipEntryModel.h"
+#include "ui/zipview/ZipViewer.h"
 
 using namespace kivo;
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
     int rows = 0;
     std::size_t entries = 0;
     for (int run = 0; run < runs; ++run) {
-        ZipViewer viewer(nullptr, archive);
+        ZipViewer viewer(DefaultDialogLauncher(), nullptr, archive);
         viewer.resize(900, 600);
         viewer.show();
         // The viewer's own first load, 100 ms after showing, is not timed.

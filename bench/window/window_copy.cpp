@@ -14,9 +14,9 @@
 #include "model/Operation.h"
 #include "model/SetList.h"
 #include "platform/Paths.h"
-#include "ui/DialogLauncher.h"
-#include "ui/DialogRunSink.h"
-#include "ui/RunDialogs.h"
+#include "ui/common/DialogRunSink.h"
+#include "ui/main/WindowLauncher.h"
+#include "ui/run/RunDialogFactory.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     saved.setName = "bench";
     saved.destination = argv[2];
     saved.overwriteMode = OVERWRITE_IF_OLDER;
-    std::unique_ptr<RunDialog> dialog =
+    std::unique_ptr<RunDialogBase> dialog =
         MakeRunDialog(OPERATION_COPY, saved.setName, &saved, DefaultDialogLauncher(), nullptr);
 
     QElapsedTimer clock;

@@ -2,7 +2,7 @@
 // What the Configure dialog does on this desktop: the launcher named "Kivo"
 // on the user's desktop, and the uninstall of the running program.
 #include "app/Uninstall.h"
-#include "ui/ConfigureDialog.h"
+#include "ui/main/ConfigureDialog.h"
 
 namespace kivo {
 

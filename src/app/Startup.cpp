@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 
-#include "settings/Settings.h"
 #include "platform/Paths.h"
-#include "ui/MainWindow.h"
+#include "settings/Settings.h"
+#include "ui/main/MainWindow.h"
 
 namespace kivo {
 

@@ -13,8 +13,8 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "settings/Settings.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Texts.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/Texts.h"
 
 namespace kivo {
 

@@ -7,7 +7,7 @@
 #include "app/DesktopConfiguration.h"
 #include "app/Shortcuts.h"
 #include "app/Startup.h"
-#include "ui/DialogLauncher.h"
+#include "ui/main/WindowLauncher.h"
 
 namespace {
 

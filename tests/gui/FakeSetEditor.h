@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "model/FileSet.h"
-#include "ui/DialogLauncher.h"
+#include "ui/main/WindowLauncher.h"
 
 namespace kivo::test {
 
-class FakeSetEditor : public DialogLauncher {
+class FakeSetEditor : public WindowLauncher {
 public:
     // Names "Create..." offered, in order.
     std::vector<std::string> createdNames;

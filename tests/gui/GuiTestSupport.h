@@ -10,7 +10,7 @@
 
 #include "model/FileSet.h"
 #include "model/Operation.h"
-#include "ui/DialogLauncher.h"
+#include "ui/main/WindowLauncher.h"
 
 namespace kivo::test {
 
@@ -68,7 +68,7 @@ struct LaunchRecord {
     bool saved = false;  // a saved operation was handed over / the record is not new
 };
 
-class RecordingLauncher : public DialogLauncher {
+class RecordingLauncher : public WindowLauncher {
 public:
     std::vector<LaunchRecord> calls;
 

@@ -11,7 +11,7 @@
 #include "model/Operation.h"
 #include "model/OperationList.h"
 #include "model/SetList.h"
-#include "ui/RunDialog.h"
+#include "ui/run/RunDialogBase.h"
 
 namespace kivo::test {
 
@@ -35,7 +35,7 @@ inline void StoreSets(const std::vector<std::pair<std::string, std::string>>& na
 // `limitMs`, so a test fails instead of hanging.
 class WhenRunDialog : public QObject {
 public:
-    WhenRunDialog(std::function<bool(RunDialog*)> ready, std::function<void(RunDialog*)> act,
+    WhenRunDialog(std::function<bool(RunDialogBase*)> ready, std::function<void(RunDialogBase*)> act,
                   int limitMs = 20000)
         : ready_(std::move(ready)), act_(std::move(act)), limitMs_(limitMs) {
         connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
@@ -46,7 +46,7 @@ public:
 
 private:
     void Poll() {
-        auto* dialog = qobject_cast<RunDialog*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<RunDialogBase*>(QApplication::activeModalWidget());
         elapsed_ += 5;
         if (dialog != nullptr && !acted_ && ready_(dialog)) {
             acted_ = true;
@@ -58,8 +58,8 @@ private:
             if (dialog != nullptr) dialog->done(QDialog::Rejected);
         }
     }
-    std::function<bool(RunDialog*)> ready_;
-    std::function<void(RunDialog*)> act_;
+    std::function<bool(RunDialogBase*)> ready_;
+    std::function<void(RunDialogBase*)> act_;
     int limitMs_;
     int elapsed_ = 0;
     bool acted_ = false;

@@ -15,8 +15,8 @@
 #include "model/Operation.h"
 #include "model/SetList.h"
 #include "platform/Paths.h"
-#include "ui/DialogLauncher.h"
-#include "ui/RunDialogs.h"
+#include "ui/main/WindowLauncher.h"
+#include "ui/run/RunDialogFactory.h"
 
 using namespace kivo;
 
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     saved.setName = "Photos 2024";
     saved.destination = (scratch + "/backup").toStdString();
     saved.overwriteMode = OVERWRITE_IF_OLDER;
-    std::unique_ptr<RunDialog> dialog =
+    std::unique_ptr<RunDialogBase> dialog =
         MakeRunDialog(OPERATION_COPY, saved.setName, &saved, DefaultDialogLauncher(), nullptr);
 
     // Grab as soon as the painted bar stands between a quarter and three

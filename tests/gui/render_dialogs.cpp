@@ -4,8 +4,8 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "ui/AboutDialog.h"
-#include "ui/ConfigureDialog.h"
+#include "ui/main/AboutDialog.h"
+#include "ui/main/ConfigureDialog.h"
 
 using namespace kivo;
 

@@ -12,11 +12,11 @@
 #include "model/SetList.h"
 #include "platform/FileTime.h"
 #include "platform/Paths.h"
-#include "ui/DialogLauncher.h"
-#include "ui/DragPayload.h"
-#include "ui/MainWindow.h"
-#include "ui/OperationListWidget.h"
-#include "ui/SetListWidget.h"
+#include "ui/main/DragPayload.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/OperationListWidget.h"
+#include "ui/main/SetListWidget.h"
+#include "ui/main/WindowLauncher.h"
 
 using namespace kivo;
 

@@ -15,11 +15,11 @@
 
 #include "model/FileSet.h"
 #include "settings/Settings.h"
-#include "ui/AddFoldersDialog.h"
-#include "ui/AddFoldersTemplate.h"
-#include "ui/SetEditorDialog.h"
-#include "ui/SetEditorTemplate.h"
-#include "ui/SubFolderList.h"
+#include "ui/sets/AddFoldersDialog.h"
+#include "ui/sets/AddFoldersTemplate.h"
+#include "ui/sets/SetEditorDialog.h"
+#include "ui/sets/SetEditorTemplate.h"
+#include "ui/sets/SubFolderList.h"
 
 using namespace kivo;
 

@@ -8,7 +8,8 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-#include "ui/ZipViewer.h"
+#include "ui/main/WindowLauncher.h"
+#include "ui/zipview/ZipViewer.h"
 
 using namespace kivo;
 
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUTPUT.png ARCHIVE\n", argv[0]);
         return 2;
     }
-    ZipViewer viewer(nullptr, argv[2]);
+    ZipViewer viewer(DefaultDialogLauncher(), nullptr, argv[2]);
     viewer.resize(720, 400);
     viewer.show();
     // The viewer loads its archive 100 ms after it is shown.

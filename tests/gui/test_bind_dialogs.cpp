@@ -14,11 +14,12 @@
 #include "GuiTestSupport.h"
 #include "model/OperationList.h"
 #include "platform/Paths.h"
-#include "ui/BindDialogs.h"
-#include "ui/MainWindow.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OperationListWidget.h"
-#include "ui/SetChooser.h"
+#include "ui/bind/BindKindDialogs.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/SetChooser.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/OperationListWidget.h"
+#include "ui/main/WindowLauncher.h"
 
 using namespace kivo;
 using namespace kivo::test;
@@ -47,8 +48,8 @@ OperationList StoredOperations() {
     return list;
 }
 
-QLineEdit* Box(BindDialog& dialog, int id) { return qobject_cast<QLineEdit*>(dialog.control(id)); }
-QAbstractButton* Choice(BindDialog& dialog, int id) {
+QLineEdit* Box(BindDialogBase& dialog, int id) { return qobject_cast<QLineEdit*>(dialog.control(id)); }
+QAbstractButton* Choice(BindDialogBase& dialog, int id) {
     return qobject_cast<QAbstractButton*>(dialog.control(id));
 }
 
@@ -62,29 +63,29 @@ void Type(QLineEdit* box, const QString& text) {
 }
 
 // "OK" after the queued refresh has run.
-bool OkEnabled(BindDialog& dialog) {
+bool OkEnabled(BindDialogBase& dialog) {
     QCoreApplication::processEvents();
     return dialog.button(ID_BIND_OK)->isEnabled();
 }
 
 // The user's click, after the buttons were re-evaluated.
-void PressOk(BindDialog& dialog) {
+void PressOk(BindDialogBase& dialog) {
     QCoreApplication::processEvents();
     dialog.button(ID_BIND_OK)->click();
 }
 
-void Select(BindDialog& dialog, const QString& setName) {
+void Select(BindDialogBase& dialog, const QString& setName) {
     dialog.chooser()->setCurrentIndex(dialog.chooser()->findText(setName));
 }
 
 // Calls `act` on the bind dialog that `open` shows modally; a dialog left
 // open is rejected after a while so that the test fails instead of hanging.
-bool OnBindDialog(const std::function<void()>& open, const std::function<void(BindDialog&)>& act) {
+bool OnBindDialog(const std::function<void()>& open, const std::function<void(BindDialogBase&)>& act) {
     bool acted = false;
     int waited = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<BindDialog*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<BindDialogBase*>(QApplication::activeModalWidget());
         if (dialog == nullptr) return;
         if (!acted) {
             acted = true;
@@ -179,21 +180,21 @@ private slots:
         QDir(root).mkpath("docs/sub");
         WriteFile((root + "/docs/sub/a.txt").toStdString(), "secret");
         Cli({"set-add", "Docs", root + "/docs"});
-        DialogLauncher dialogs;
+        WindowLauncher dialogs;
         MainWindow window(dialogs);
         window.show();
         OperationListWidget* list = window.operationList();
         const std::string copyTo = (root + "/new/copy").toStdString();
         const std::string zipTo = (root + "/new/zips").toStdString();
 
-        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_DELETE); }, [](BindDialog& d) {
+        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_DELETE); }, [](BindDialogBase& d) {
             QCOMPARE(d.windowTitle(), QString("Bind Kivo Delete"));
             Select(d, "Docs");
             Choice(d, ID_BIND_EMPTY_FOLDERS_YES + 1)->click();  // "No"
             Type(Box(d, ID_BIND_PASSES), "999");
             PressOk(d);
         }));
-        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_COPY); }, [&](BindDialog& d) {
+        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_COPY); }, [&](BindDialogBase& d) {
             QCOMPARE(d.windowTitle(), QString("Bind Kivo Copy"));
             QVERIFY(Choice(d, ID_BIND_OVERWRITE_ALWAYS)->isChecked());
             Select(d, "Docs");
@@ -202,13 +203,13 @@ private slots:
             Choice(d, ID_BIND_SKIP_IF_MISSING)->click();
             PressOk(d);
         }));
-        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_MOVE); }, [&](BindDialog& d) {
+        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_MOVE); }, [&](BindDialogBase& d) {
             Select(d, "Docs");
             Type(Box(d, ID_BIND_DESTINATION), QString::fromStdString(copyTo));
             Choice(d, ID_BIND_EMPTY_FOLDERS_YES + 2)->click();  // "Sub-folders only"
             PressOk(d);
         }));
-        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_ZIP); }, [&](BindDialog& d) {
+        QVERIFY(OnBindDialog([&] { list->BindNew(OPERATION_ZIP); }, [&](BindDialogBase& d) {
             Select(d, "Docs");
             Type(Box(d, ID_BIND_DESTINATION), QString::fromStdString(zipTo));
             Type(Box(d, ID_BIND_PREFIX), "  backup  ");
@@ -289,11 +290,11 @@ private slots:
         std::string expected = ReadFile(BindingStoreFilePath());
         expected.replace(expected.size() - 4, 4, std::string("\x01\x01\x00\x00", 4));
 
-        DialogLauncher dialogs;
+        WindowLauncher dialogs;
         MainWindow window(dialogs);
         window.show();
         window.operationList()->setCurrentRow(kFirstSavedRow);
-        QVERIFY(OnBindDialog([&] { window.operationList()->EditSelected(); }, [](BindDialog& d) {
+        QVERIFY(OnBindDialog([&] { window.operationList()->EditSelected(); }, [](BindDialogBase& d) {
             QVERIFY(Choice(d, ID_BIND_EMPTY_FOLDERS_YES + 2)->isChecked());
             QVERIFY(Choice(d, ID_BIND_SKIP_IF_MISSING)->isChecked());
             Choice(d, ID_BIND_EMPTY_FOLDERS_YES)->click();
@@ -309,20 +310,20 @@ private slots:
         operations.push_back(MakeOperation(OPERATION_COPY, "Docs", 133000000000000000));
         StoreOperations(std::move(operations));
         const std::string before = ReadFile(BindingStoreFilePath());
-        DialogLauncher dialogs;
+        WindowLauncher dialogs;
         MainWindow window(dialogs);
         window.show();
         OperationListWidget* list = window.operationList();
         QVERIFY(list->item(kFirstSavedRow)->text() != "Docs");
         list->setCurrentRow(kFirstSavedRow);
 
-        QVERIFY(OnBindDialog([&] { list->EditSelected(); }, [](BindDialog& d) {
+        QVERIFY(OnBindDialog([&] { list->EditSelected(); }, [](BindDialogBase& d) {
             Select(d, "Music");
             d.button(ID_BIND_CANCEL)->click();
         }));
         QCOMPARE(ReadFile(BindingStoreFilePath()), before);
 
-        QVERIFY(OnBindDialog([&] { list->EditSelected(); }, [](BindDialog& d) {
+        QVERIFY(OnBindDialog([&] { list->EditSelected(); }, [](BindDialogBase& d) {
             Select(d, "Music");
             PressOk(d);
         }));

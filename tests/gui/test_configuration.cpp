@@ -21,11 +21,11 @@
 #include "app/Uninstall.h"
 #include "platform/Faults.h"
 #include "settings/Settings.h"
-#include "ui/AboutDialog.h"
-#include "ui/ConfigureDialog.h"
-#include "ui/DialogUnits.h"
-#include "ui/HyperLink.h"
-#include "ui/MessageBoxes.h"
+#include "ui/common/DialogUnits.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/main/AboutDialog.h"
+#include "ui/main/ConfigureDialog.h"
+#include "ui/main/HyperLink.h"
 
 using namespace kivo;
 using namespace kivo::test;

@@ -10,13 +10,13 @@
 
 #include "GuiTestSupport.h"
 #include "app/FirstRun.h"
-#include "settings/Settings.h"
 #include "model/StringTable.h"
-#include "ui/DialogUnits.h"
-#include "ui/DragPayload.h"
-#include "ui/Icons.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Texts.h"
+#include "settings/Settings.h"
+#include "ui/common/DialogUnits.h"
+#include "ui/common/Icons.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/Texts.h"
+#include "ui/main/DragPayload.h"
 
 using namespace kivo;
 using namespace kivo::test;

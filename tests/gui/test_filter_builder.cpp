@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "scan/Format.h"
-#include "ui/FileTypeRow.h"
-#include "ui/FilterBuilderDialog.h"
-#include "ui/FilterBuilderTemplate.h"
+#include "ui/sets/FileTypeRow.h"
+#include "ui/sets/FilterBuilderDialog.h"
+#include "ui/sets/FilterBuilderTemplate.h"
 
 using namespace kivo;
 using namespace kivo::filter_builder;

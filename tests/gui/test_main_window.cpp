@@ -14,21 +14,21 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
-#include "settings/Settings.h"
 #include "model/OperationList.h"
 #include "model/SetList.h"
 #include "model/StringTable.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
-#include "ui/DragPayload.h"
-#include "ui/MainWindow.h"
-#include "ui/MainWindowTemplate.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OperationListWidget.h"
-#include "ui/OperationRowDelegate.h"
-#include "ui/RowRoles.h"
-#include "ui/SetListWidget.h"
-#include "ui/Texts.h"
+#include "settings/Settings.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/Texts.h"
+#include "ui/main/DragPayload.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/MainWindowTemplate.h"
+#include "ui/main/OperationListWidget.h"
+#include "ui/main/OperationRowDelegate.h"
+#include "ui/main/RowRoles.h"
+#include "ui/main/SetListWidget.h"
 
 using namespace kivo;
 using namespace kivo::test;

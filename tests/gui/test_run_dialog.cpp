@@ -13,10 +13,10 @@
 
 #include "FakeSetEditor.h"
 #include "GuiTestSupport.h"
-#include "ui/DialogRunSink.h"
-#include "ui/MessageBoxes.h"
-#include "ui/RunDialog.h"
-#include "ui/SetChooser.h"
+#include "ui/common/DialogRunSink.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/SetChooser.h"
+#include "ui/run/RunDialogBase.h"
 
 using namespace kivo;
 using namespace kivo::test;
@@ -24,13 +24,13 @@ using namespace kivo::test;
 namespace {
 
 // A run dialog whose worker does what the test says.
-class ProbeDialog : public RunDialog {
+class ProbeDialog : public RunDialogBase {
 public:
     std::function<RunResult(CancelFlag&, RunSink&)> work;
     QLineEdit* edit = nullptr;
 
     ProbeDialog(DialogLauncher& launcher, const std::string& setName, bool autoStart)
-        : RunDialog("Kivo Probe", setName, autoStart, launcher, nullptr) {
+        : RunDialogBase("Kivo Probe", setName, autoStart, launcher, nullptr) {
         auto* layout = new QVBoxLayout(this);
         AddChooserGroup(layout);
         edit = new QLineEdit(this);

@@ -17,17 +17,17 @@
 #include "model/StringTable.h"
 #include "platform/Faults.h"
 #include "settings/Settings.h"
-#include "ui/DeleteRunDialog.h"
-#include "ui/FileDialogs.h"
-#include "ui/LocalClock.h"
-#include "ui/MainWindow.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OperationListWidget.h"
-#include "ui/RunDialogs.h"
-#include "ui/SetChooser.h"
-#include "ui/SetListWidget.h"
-#include "ui/TransferRunDialog.h"
-#include "ui/ZipRunDialog.h"
+#include "ui/common/FileDialogs.h"
+#include "ui/common/LocalClock.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/SetChooser.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/OperationListWidget.h"
+#include "ui/main/SetListWidget.h"
+#include "ui/run/DeleteRunDialog.h"
+#include "ui/run/RunDialogFactory.h"
+#include "ui/run/TransferRunDialog.h"
+#include "ui/run/ZipRunDialog.h"
 
 using namespace kivo;
 using namespace kivo::test;
@@ -36,9 +36,9 @@ namespace {
 
 constexpr int kFirstSavedRow = 5;
 
-QLineEdit* Edit(RunDialog& dialog, int id) { return static_cast<QLineEdit*>(dialog.control(id)); }
+QLineEdit* Edit(RunDialogBase& dialog, int id) { return static_cast<QLineEdit*>(dialog.control(id)); }
 
-bool Checked(RunDialog& dialog, int id) {
+bool Checked(RunDialogBase& dialog, int id) {
     return static_cast<QAbstractButton*>(dialog.control(id))->isChecked();
 }
 
@@ -49,7 +49,7 @@ void WriteText(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-int Finish(RunDialog& dialog) {
+int Finish(RunDialogBase& dialog) {
     QSignalSpy finished(&dialog, &QDialog::finished);
     if (!finished.wait(20000)) return -1;
     return finished.front().front().toInt();
@@ -236,20 +236,20 @@ private slots:
         std::unique_ptr<WhenRunDialog> helper;
         if (outcome == "stopped") {
             helper = std::make_unique<WhenRunDialog>(
-                [](RunDialog* d) {
+                [](RunDialogBase* d) {
                     auto* phase = static_cast<QLabel*>(d->control(ID_PHASE_LABEL));
                     return phase->text() == "Copying Files...";
                 },
-                [](RunDialog* d) { d->button(ID_CANCEL)->click(); });
+                [](RunDialogBase* d) { d->button(ID_CANCEL)->click(); });
         }
         if (outcome == "fixed") {
             list->setCurrentRow(1);  // the Copy row
             helper = std::make_unique<WhenRunDialog>(
-                [](RunDialog*) { return true; },
-                [target](RunDialog* d) {
+                [](RunDialogBase*) { return true; },
+                [target](RunDialogBase* d) {
                     d->chooser()->SelectByName("Photos");
                     Edit(*d, ID_DESTINATION)->setText(target);
-                    QMetaObject::invokeMethod(d, &RunDialog::Start, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(d, &RunDialogBase::Start, Qt::QueuedConnection);
                 });
         } else {
             list->setCurrentRow(kFirstSavedRow);
@@ -288,8 +288,8 @@ private slots:
         PutSetting("copyfolder", (root_ + "/remembered").toStdString());
         bool selected = false;
         bool idle = false;
-        WhenRunDialog helper([](RunDialog*) { return true; },
-                             [&](RunDialog* d) {
+        WhenRunDialog helper([](RunDialogBase*) { return true; },
+                             [&](RunDialogBase* d) {
                                  QTest::qWait(50);
                                  selected = d->chooser()->currentText() == "Photos";
                                  idle = d->idle();

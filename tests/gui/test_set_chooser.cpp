@@ -6,9 +6,9 @@
 
 #include "FakeSetEditor.h"
 #include "GuiTestSupport.h"
-#include "ui/FileDialogs.h"
-#include "ui/PickFolder.h"
-#include "ui/SetChooser.h"
+#include "ui/common/FileDialogs.h"
+#include "ui/common/PickFolder.h"
+#include "ui/common/SetChooser.h"
 
 using namespace kivo;
 using namespace kivo::test;

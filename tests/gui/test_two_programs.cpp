@@ -11,11 +11,11 @@
 #include "model/SetList.h"
 #include "platform/FileLock.h"
 #include "platform/Paths.h"
-#include "ui/MainWindow.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OperationListWidget.h"
-#include "ui/SetListWidget.h"
-#include "ui/StoreSync.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/OperationListWidget.h"
+#include "ui/main/SetListWidget.h"
+#include "ui/main/StoreSync.h"
 
 using namespace kivo;
 using namespace kivo::test;

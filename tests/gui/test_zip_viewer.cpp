@@ -19,11 +19,12 @@
 #include "platform/Paths.h"
 #include "scan/ItemList.h"
 #include "settings/Settings.h"
-#include "ui/ExtractDialog.h"
-#include "ui/FileDialogs.h"
-#include "ui/MessageBoxes.h"
-#include "ui/ZipEntryModel.h"
-#include "ui/ZipViewer.h"
+#include "ui/common/FileDialogs.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/main/WindowLauncher.h"
+#include "ui/zipview/ExtractDialog.h"
+#include "ui/zipview/ZipEntryModel.h"
+#include "ui/zipview/ZipViewer.h"
 #include "zip/ZipArchiveWriter.h"
 
 using namespace kivo;
@@ -124,7 +125,7 @@ class TestZipViewer : public QObject {
     // A shown viewer with the folder archive loaded.
     std::unique_ptr<ZipViewer> FolderViewer() {
         MakeArchive(Path("src"), kFolderArchive, Path("docs.zip"));
-        auto viewer = std::make_unique<ZipViewer>(nullptr, Path("docs.zip"));
+        auto viewer = std::make_unique<ZipViewer>(DefaultDialogLauncher(), nullptr, Path("docs.zip"));
         viewer->show();
         if (!QTest::qWaitFor([&] { return viewer->tree()->topLevelItemCount() == 1; })) {
             return nullptr;
@@ -146,7 +147,7 @@ private slots:
         PutSetting("zipfilepath2", "/somewhere/last.zip");
         FileDialogScript files;
         files.Cancel();
-        ZipViewer viewer;
+        ZipViewer viewer(DefaultDialogLauncher());
         viewer.show();
         QTRY_VERIFY(!viewer.isVisible());
         QCOMPARE(files.requests().size(), std::size_t{1});
@@ -158,7 +159,7 @@ private slots:
         MakeArchive(Path("src"), {{"one.txt", "1"}, {"two.txt", "22"}}, Path("flat.zip"));
         FileDialogScript files;
         files.Answer(QString::fromStdString(Path("flat.zip")));
-        ZipViewer viewer;
+        ZipViewer viewer(DefaultDialogLauncher());
         viewer.show();
         QTRY_COMPARE(ListNames(viewer), (QStringList{"one.txt", "two.txt"}));
         QVERIFY(viewer.isVisible());
@@ -240,7 +241,7 @@ private slots:
                     {{"Top/f1/x", "x"}, {"Top/f2/y", "y"}, {"Top/small.txt", "1"},
                      {"Top/big.txt", std::string(300, 'b')}, {"Top/mid.txt", "1234567890"}},
                     Path("sizes.zip"));
-        ZipViewer viewer(nullptr, Path("sizes.zip"));
+        ZipViewer viewer(DefaultDialogLauncher(), nullptr, Path("sizes.zip"));
         viewer.show();
         QTRY_COMPARE(viewer.tree()->topLevelItemCount(), 1);
         viewer.tree()->setCurrentItem(viewer.tree()->topLevelItem(0)->child(0));
@@ -262,7 +263,7 @@ private slots:
         bytes.resize(bytes.size() - 10);  // the end record is cut
         test::WriteFile(Path("bad.zip"), bytes);
         MessageScript messages;
-        ZipViewer viewer;
+        ZipViewer viewer(DefaultDialogLauncher());
         viewer.Load(Path("bad.zip"));
         QCOMPARE(messages.shown().size(), std::size_t{1});
         QCOMPARE(messages.shown()[0].icon, MessageIcon::Information);
@@ -285,7 +286,7 @@ private slots:
         QVERIFY(python.waitForFinished(20000));
         QCOMPARE(python.exitCode(), 0);
 
-        ZipViewer viewer(nullptr, Path("mixed.zip"));
+        ZipViewer viewer(DefaultDialogLauncher(), nullptr, Path("mixed.zip"));
         viewer.show();
         QTRY_COMPARE(viewer.entries()->rowCount(), 2);
         emit viewer.list()->header()->sectionClicked(ZipEntryModel::ColName);

@@ -10,8 +10,8 @@
 
 #include "app/DesktopConfiguration.h"
 #include "app/Startup.h"
-#include "ui/ConfigureDialog.h"
-#include "ui/MessageBoxes.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/main/ConfigureDialog.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
