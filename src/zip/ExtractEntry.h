@@ -25,9 +25,7 @@ enum ExtractCode : int {
     kExtractUnsupportedEncryption = 12,  // PKWARE strong encryption
 };
 
-// Input and output block sizes, and the bytes written between two flushes.
-constexpr std::size_t kExtractInputBlock = 16384;
-constexpr std::size_t kExtractOutputBlock = 32768;
+// The bytes written between two flushes.
 constexpr std::uint64_t kExtractFlushInterval = 0x200000;
 
 // Prefix used for the file an entry is written to before it replaces the
