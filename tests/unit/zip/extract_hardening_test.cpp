@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "extract_support.h"
+#include "method_streams.h"
+#include "zip/format/EntryDecoder.h"
 #include "platform/FileSystem.h"
 #include "zip/ExtractEntry.h"
 
@@ -111,6 +113,23 @@ TEST_F(ExtractHardening, TheExactSpanIsCheckedWhenExtracting) {
     EXPECT_EQ(Extract("a.txt"), kExtractBadHeader);
     EXPECT_FALSE(PathExists(At("a.txt")));
     EXPECT_EQ(Extract("b.txt"), kExtractOk);
+}
+
+// A stream asking for a dictionary or window past 1 GiB fails as out of
+// memory instead of taking it.
+TEST_F(ExtractHardening, DecodersRefuseMoreThanAGibibyte) {
+    const std::string text(5000, 'x');
+    Member lzma("lzma.txt", text, kMethodLzma);
+    lzma.packed = test::ZipLzmaStream(text, false);
+    test::Patch32(*lzma.packed, 4 + 1, 0xFFFFFFFF);  // dictionary size of the properties
+    Member zstd("zstd.txt", text, kMethodZstd);
+    // Frame header: magic, descriptor, window of 2^31 bytes, then a block.
+    zstd.packed = std::string("\x28\xB5\x2F\xFD\x00\xA8", 6) + test::ZstdStream(text).substr(6);
+    ASSERT_TRUE(Load({lzma, zstd}));
+    for (const char* name : {"lzma.txt", "zstd.txt"}) {
+        EXPECT_EQ(Extract(name), kExtractNoMemory) << name;
+        EXPECT_FALSE(PathExists(At(name))) << name;
+    }
 }
 
 }  // namespace
