@@ -7,7 +7,7 @@
 
 #include "scan/Format.h"
 #include "zip/ExtractRun.h"
-#include "zip/ZipDirectory.h"
+#include "zip/format/ZipDirectory.h"
 
 namespace {
 

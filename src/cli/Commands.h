@@ -35,6 +35,7 @@ int CommandZip(const Context& context, const Arguments& args);
 // Archives (ArchiveCommands.cpp).
 int CommandList(const Context& context, const Arguments& args);
 int CommandUnzip(const Context& context, const Arguments& args);
+int CommandTest(const Context& context, const Arguments& args);
 
 // The file-type survey (SurveyCommand.cpp).
 int CommandSurvey(const Context& context, const Arguments& args);

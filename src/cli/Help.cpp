@@ -13,10 +13,14 @@ constexpr const char* kPasswordLines =
     "  --password-stdin       the password is the first line of standard input\n"
     "  --ask-password         prompt for the password on the terminal (no echo)\n";
 
+constexpr const char* kAesLine =
+    "  --aes                   encrypt with AES-256 (WinZip AE-2) instead of traditional\n"
+    "                          zip encryption; needs a password\n";
+
 const std::vector<Command>& Table() {
-    static const std::string zipUsage = std::string("zip SET ARCHIVE ") + kPasswordChoice +
+    static const std::string zipUsage = std::string("zip SET ARCHIVE [--aes] ") + kPasswordChoice +
         "  Packs the files of SET into the archive ARCHIVE (replaced when it exists).\n" +
-        kPasswordLines;
+        kAesLine + kPasswordLines;
     static const std::string unzipUsage =
         std::string("unzip ARCHIVE TARGET [--folder PATH] [--skip-existing] [ENTRY...]\n"
                     "      ") +
@@ -27,12 +31,18 @@ const std::vector<Command>& Table() {
         "  --folder PATH           the archive folder to extract from\n"
         "  --skip-existing         leave files that exist in TARGET untouched\n" +
         kPasswordLines;
+    static const std::string testUsage =
+        std::string("test ARCHIVE ") + kPasswordChoice +
+        "  Reads and checks every entry (CRC-32, AES authentication code) without\n"
+        "  writing anything; one line per failing entry: name, reason. Exit status 0\n"
+        "  only when every entry passes.\n" +
+        kPasswordLines;
     static const std::string bindUsage =
         std::string("bind delete SET [--passes N] [--remove-empty yes|no|sub]\n"
                     "bind copy SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
                     "bind move SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
                     "          [--remove-empty yes|no|sub]\n"
-                    "bind zip SET DEST (--name NAME | --prefix PREFIX)\n"
+                    "bind zip SET DEST (--name NAME | --prefix PREFIX) [--aes]\n"
                     "         ") +
         kPasswordChoice +
         "  Saves an operation as the last one of the list. SET must exist; DEST is\n"
@@ -44,7 +54,7 @@ const std::vector<Command>& Table() {
         "  --name NAME             fixed archive name (\".zip\" added when missing)\n"
         "  --prefix PREFIX         archive named PREFIX + YYMMDDhhmmss + \".zip\" at each run\n"
         "  NAME and PREFIX: at most 32 characters, none of / \\ : * ? \" < > |\n" +
-        kPasswordLines;
+        kAesLine + kPasswordLines;
     static const std::vector<Command> table = {
         {"sets", CommandSets, "sets\n  One line per set: name, entry count.\n"},
         {"show", CommandShow, "show SET\n  One line per entry of SET: path, description.\n"},
@@ -87,8 +97,10 @@ const std::vector<Command>& Table() {
         {"zip", CommandZip, zipUsage.c_str()},
         {"list", CommandList,
          "list ARCHIVE\n"
-         "  One line per entry: name, size, time, CRC-32, \"encrypted\" or \"-\".\n"},
+         "  One line per entry: name, size, time, CRC-32, encryption: \"-\" (none),\n"
+         "  \"zipcrypto\", \"aes-128\", \"aes-192\", \"aes-256\" or \"strong\" (PKWARE's).\n"},
         {"unzip", CommandUnzip, unzipUsage.c_str()},
+        {"test", CommandTest, testUsage.c_str()},
         {"survey", CommandSurvey,
          "survey FOLDER... [--no-subfolders]\n"
          "  One line per file extension found: extension, type name, file count, size;\n"

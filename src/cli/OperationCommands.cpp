@@ -80,15 +80,17 @@ std::unique_ptr<Operation> BuildOperation(const std::string& kindWord, const Arg
         if (move) operation->flags = WithEmptyFolderMode(operation->flags, ParseRemoveEmpty(args, 0));
         operation->destination = BindDestination(args.operands[1]);
     } else if (kindWord == "zip") {
-        std::vector<OptionDef> defs = {{"--name", true}, {"--prefix", true}};
+        std::vector<OptionDef> defs = {{"--name", true}, {"--prefix", true}, {"--aes", false}};
         for (const OptionDef& def : PasswordOptions()) defs.push_back(def);
         args = ParseArgs(raw, defs);
         args.RequireOperands(2, 2, "bind zip");
+        RequirePasswordForAes(args);
         const std::string nameOption = OneOf(args, {"--name", "--prefix"});
         if (nameOption.empty()) throw UsageError("bind zip needs --name NAME or --prefix PREFIX");
         operation->kind = OPERATION_ZIP;
         operation->zipNameByTime = nameOption == "--prefix" ? 1 : 0;
         operation->zipName = CheckZipName(nameOption, *args.Value(nameOption));
+        operation->flags = WithZipAes(0, args.Has("--aes"));
         operation->destination = BindDestination(args.operands[1]);
     } else {
         throw UsageError("bind takes delete, copy, move or zip, not \"" + kindWord + "\"");
@@ -133,6 +135,7 @@ RunResult RunSaved(const Operation& operation, const FileSet& set, CancelFlag& c
             zip::ZipJob job;
             job.outputPath = SavedZipOutputPath(operation);
             job.password = operation.zipPassword;
+            job.aes = ZipAes(operation.flags);
             return zip::ZipWorker(&set, job, cancel, sink);
         }
     }

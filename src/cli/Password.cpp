@@ -177,4 +177,16 @@ std::string ReadZipPassword(const ParsedArgs& args) {
     return *password;
 }
 
+void RequirePasswordForAes(const ParsedArgs& args) {
+    if (args.Has("--aes") &&
+        OneOf(args, {"--password-file", "--password-stdin", "--ask-password"}).empty())
+        throw UsageError("--aes needs a password (--password-file, --password-stdin or --ask-password)");
+}
+
+std::string FirstLine(const std::string& text) {
+    std::string line = text.substr(0, text.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
 }  // namespace kivo::cli

@@ -22,5 +22,10 @@ std::optional<std::string> ReadPassword(const ParsedArgs& args);
 // empty when no source was given, and a usage error ("The password is
 // empty.") when a source gave nothing but white space.
 std::string ReadZipPassword(const ParsedArgs& args);
+// --aes asks for encryption, so it needs a password source.
+void RequirePasswordForAes(const ParsedArgs& args);
+
+// The first line of `text`, without its line break.
+std::string FirstLine(const std::string& text);
 
 }  // namespace kivo::cli

@@ -70,9 +70,13 @@ int CommandMove(const Context& context, const Arguments& raw) {
 }
 
 int CommandZip(const Context& context, const Arguments& raw) {
-    const ParsedArgs args = ParseArgs(raw, PasswordOptions());
-    args.RequireOperands(2, 2, "zip");
     zip::ZipJob job;
+    std::vector<OptionDef> defs = PasswordOptions();
+    defs.push_back({"--aes", false});
+    const ParsedArgs args = ParseArgs(raw, defs);
+    args.RequireOperands(2, 2, "zip");
+    RequirePasswordForAes(args);
+    job.aes = args.Has("--aes");
     job.outputPath = AbsolutePath(args.operands[1]);
     if (job.outputPath.empty()) throw UsageError("ARCHIVE must not be empty");
     SetList sets = LoadSets(context);

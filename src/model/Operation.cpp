@@ -35,6 +35,12 @@ std::uint32_t WithSkipIfMissing(std::uint32_t flags, bool skip) {
     return skip ? (flags | kFlagSkipIfMissing) : (flags & ~kFlagSkipIfMissing);
 }
 
+bool ZipAes(std::uint32_t flags) { return (flags & kFlagZipAes) != 0; }
+
+std::uint32_t WithZipAes(std::uint32_t flags, bool aes) {
+    return aes ? (flags | kFlagZipAes) : (flags & ~kFlagZipAes);
+}
+
 int EmptyFolderModeOf(std::uint32_t flags) {
     return static_cast<int>((flags & kFlagEmptyFolderMask) >> kFlagEmptyFolderShift);
 }

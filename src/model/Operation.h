@@ -70,4 +70,10 @@ int EmptyFolderModeOf(std::uint32_t flags);
 // Replaces both mode bits and keeps every other bit.
 std::uint32_t WithEmptyFolderMode(std::uint32_t flags, int mode);
 
+// Bit 3 of a Zip operation's `flags`: encrypt with WinZip AES-256 instead
+// of traditional zip encryption. Stores written before it have it clear.
+constexpr std::uint32_t kFlagZipAes = 0x8;
+bool ZipAes(std::uint32_t flags);
+std::uint32_t WithZipAes(std::uint32_t flags, bool aes);
+
 }  // namespace kivo

@@ -66,6 +66,7 @@ constexpr Entry kTable[] = {
     {IDS_NOTICE_KEPT_DESTINATION, "Skipped %s: its destination %s is a file of this run"},
     {IDS_NOTICE_NOT_FOUND, "Not found, skipped: %s"},
     {IDS_NOTICE_LINK_AS_FILE, "Written as a file holding its target, the link could lead outside the target folder: %s"},
+    {IDS_UNSUPPORTED_ENCRYPTION, "Unsupported encryption"},
 };
 
 }  // namespace

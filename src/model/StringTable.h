@@ -58,6 +58,7 @@ enum StringId : int {
     IDS_NOTICE_KEPT_DESTINATION = 5058,
     IDS_NOTICE_NOT_FOUND = 5059,
     IDS_NOTICE_LINK_AS_FILE = 5070,
+    IDS_UNSUPPORTED_ENCRYPTION = 5060,
 };
 
 // The text of an id; empty for an unknown id.

@@ -1,7 +1,5 @@
 #include "zip/ExtractEntry.h"
 
-#include <zlib.h>
-
 #include <cerrno>
 #include <climits>
 
@@ -18,7 +16,7 @@
 #include "zip/format/Crc32.h"
 #include "zip/ExtractSession.h"
 #include "zip/ExtractTarget.h"
-#include "zip/format/ZipCrypto.h"
+#include "zip/format/EntryData.h"
 #include "zip/format/ZipExtraFields.h"
 #include "zip/format/ZipFormat.h"
 
@@ -26,16 +24,12 @@ namespace kivo::zip {
 
 namespace {
 
-// What the local header (or, for entries with a data descriptor, the
-// central directory) says about the entry's data.
-struct DataInfo {
-    std::uint16_t method = 0;
-    std::uint16_t flags = 0;
-    std::uint16_t dosTime = 0;
-    std::uint32_t crc = 0;
-    std::uint64_t compressedSize = 0;
-    std::uint64_t uncompressedSize = 0;
-};
+using DataInfo = EntryDataInfo;
+static_assert(kDataBadHeader == kExtractBadHeader && kDataBadPassword == kExtractBadPassword &&
+              kDataNoMemory == kExtractNoMemory && kDataReadError == kExtractReadError &&
+              kDataCrcError == kExtractCrcError && kDataBadMethod == kExtractBadMethod &&
+              kDataDecodeError == kExtractInflateError && kDataCancelled == kExtractCancelled &&
+              kDataUnsupportedEncryption == kExtractUnsupportedEncryption);
 
 // The local header's sizes hold markers: the real ones are in its Zip64
 // field, which in a local header carries both sizes whichever is marked.
@@ -73,7 +67,6 @@ int ReadLocalHeader(const ZipEntry& entry, File& archive, DataInfo& info) {
     info.flags = GetU16(local + 6);
     info.method = GetU16(local + 8);
     info.dosTime = GetU16(local + 10);
-    if (info.method != kMethodStored && info.method != kMethodDeflated) return kExtractBadMethod;
     const std::size_t nameLength = GetU16(local + 26);
     const std::size_t extraLength = GetU16(local + 28);
     if (info.flags & kFlagDataDescriptor) {
@@ -93,23 +86,15 @@ int ReadLocalHeader(const ZipEntry& entry, File& archive, DataInfo& info) {
     }
     const std::uint64_t dataStart =
         entry.offset + kLocalFileHeaderLen + nameLength + extraLength;
-    return archive.Seek(dataStart) ? kExtractOk : kExtractBadHeader;
-}
-
-// The encryption header's last byte carries the high byte of the CRC, or of
-// the DOS time when the entry has a data descriptor (its CRC was not known
-// when the header was written). Other tools fill byte 10 at random, so it
-// is not part of the check.
-bool PasswordMatches(ZipCrypto& crypto, const std::string& password,
-                     const unsigned char* encryptedHeader, const DataInfo& info) {
-    unsigned char header[ZipCrypto::kHeaderSize];
-    std::copy(encryptedHeader, encryptedHeader + sizeof header, header);
-    crypto.InitKeys(password.data(), password.size());
-    crypto.DecryptBuffer(header, sizeof header);
-    const unsigned char expected = (info.flags & kFlagDataDescriptor)
-                                       ? static_cast<unsigned char>(info.dosTime >> 8)
-                                       : static_cast<unsigned char>(info.crc >> 24);
-    return header[11] == expected;
+    // The local name and extra field may not push the data into the next
+    // entry or the central directory.
+    if (dataStart > entry.spanLimit || info.compressedSize > entry.spanLimit - dataStart)
+        return kExtractBadHeader;
+    info.extra.resize(extraLength);
+    if (!archive.Seek(dataStart - extraLength) ||
+        archive.ReadFull(info.extra.data(), extraLength) != static_cast<std::int64_t>(extraLength))
+        return kExtractBadHeader;
+    return kExtractOk;
 }
 
 // The output side, flushed every 2 MiB: an unnamed private file in the
@@ -171,100 +156,23 @@ private:
     std::uint64_t unflushed_ = 0;
 };
 
-struct Buffers {
-    std::unique_ptr<unsigned char[]> input;
-    std::unique_ptr<unsigned char[]> output;
-    bool Allocate() {
-        input.reset(new (std::nothrow) unsigned char[kExtractInputBlock]);
-        output.reset(new (std::nothrow) unsigned char[kExtractOutputBlock]);
-        return input && output;
-    }
-};
-
 // Progress counts 32-bit steps; an entry may be larger.
 void AddDoneInSteps(ZipProgress& progress, std::uint64_t bytes) {
     for (; bytes > 0xFFFFFFFFu; bytes -= 0xFFFFFFFFu) progress.AddDone(0xFFFFFFFFu);
     progress.AddDone(static_cast<std::uint32_t>(bytes));
 }
 
-int CheckResult(const Crc32& crc, std::uint64_t produced, const DataInfo& info) {
-    return crc.Value() == info.crc && produced == info.uncompressedSize ? kExtractOk
-                                                                         : kExtractCrcError;
-}
-
-int Inflate(File& archive, std::uint64_t remaining, ZipCrypto* crypto, const DataInfo& info,
-            Buffers& buffers, TargetWriter& target, ZipProgress& progress) {
-    z_stream stream{};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kExtractInflateError;
-    Crc32 crc;
-    std::uint64_t produced = 0;
-    int code = kExtractOk;
-    for (;;) {
-        stream.next_out = buffers.output.get();
-        stream.avail_out = kExtractOutputBlock;
-        if (stream.avail_in == 0 && remaining > 0) {
-            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kExtractInputBlock));
-            if (archive.ReadFull(buffers.input.get(), n) != static_cast<std::int64_t>(n)) {
-                code = kExtractReadError;
-                break;
-            }
-            if (crypto) crypto->DecryptBuffer(buffers.input.get(), n);
-            stream.next_in = buffers.input.get();
-            stream.avail_in = static_cast<uInt>(n);
-            remaining -= n;
-        }
-        if (stream.avail_in == 0 && produced >= info.uncompressedSize) {
-            code = CheckResult(crc, produced, info);
-            break;
-        }
-        const int result = inflate(&stream, Z_SYNC_FLUSH);
-        if (result != Z_OK && result != Z_STREAM_END) {
-            code = kExtractInflateError;
-            break;
-        }
-        const std::size_t have = kExtractOutputBlock - stream.avail_out;
-        if (have > 0) {
-            produced += have;
-            // More data than announced is a damaged or hostile entry.
-            if (produced > info.uncompressedSize) {
-                code = kExtractCrcError;
-                break;
-            }
-            crc.Update(buffers.output.get(), have);
-            if ((code = target.Write(buffers.output.get(), have)) != kExtractOk) break;
-            progress.AddDone(static_cast<std::uint32_t>(have));
-        }
-        if (result == Z_STREAM_END) {
-            code = CheckResult(crc, produced, info);
-            break;
-        }
-        if (progress.IsCancelled()) {
-            code = kExtractCancelled;
-            break;
-        }
+// Decoded data goes to the target file.
+class TargetSink final : public EntryDataSink {
+public:
+    explicit TargetSink(TargetWriter& target) : target_(target) {}
+    int Write(const unsigned char* data, std::size_t size) override {
+        return target_.Write(data, size);
     }
-    inflateEnd(&stream);
-    return code;
-}
 
-int CopyStored(File& archive, std::uint64_t remaining, ZipCrypto* crypto, const DataInfo& info,
-               Buffers& buffers, TargetWriter& target, ZipProgress& progress) {
-    Crc32 crc;
-    std::uint64_t produced = 0;
-    while (remaining > 0) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kExtractOutputBlock));
-        if (archive.ReadFull(buffers.output.get(), n) != static_cast<std::int64_t>(n))
-            return kExtractReadError;
-        if (crypto) crypto->DecryptBuffer(buffers.output.get(), n);
-        crc.Update(buffers.output.get(), n);
-        if (const int code = target.Write(buffers.output.get(), n); code != kExtractOk) return code;
-        remaining -= n;
-        produced += n;
-        if (progress.IsCancelled()) return kExtractCancelled;
-        progress.AddDone(static_cast<std::uint32_t>(n));
-    }
-    return CheckResult(crc, produced, info);
-}
+private:
+    TargetWriter& target_;
+};
 
 // The UTC time of the local header's extra fields, for entries whose
 // central header carries none.
@@ -295,18 +203,8 @@ int ExtractFile(const ZipEntry& entry, File& archive, const std::vector<std::str
     DataInfo info;
     if (const int code = ReadLocalHeader(entry, archive, info); code != kExtractOk) return code;
 
-    std::uint64_t dataSize = info.compressedSize;
-    ZipCrypto crypto;
-    const bool encrypted = (info.flags & kFlagEncrypted) != 0;
-    if (encrypted) {
-        unsigned char header[ZipCrypto::kHeaderSize];
-        if (dataSize < sizeof header ||
-            archive.ReadFull(header, sizeof header) != static_cast<std::int64_t>(sizeof header))
-            return kExtractBadHeader;
-        if (password == nullptr || !PasswordMatches(crypto, *password, header, info))
-            return kExtractBadPassword;
-        dataSize -= sizeof header;
-    }
+    EntryDataReader reader;
+    if (const int code = reader.Open(archive, info, password); code != kExtractOk) return code;
 
     const FolderHandle* parent = nullptr;
     FolderHandle folder;
@@ -332,16 +230,10 @@ int ExtractFile(const ZipEntry& entry, File& archive, const std::vector<std::str
     std::string linkTarget;
     if (entry.IsLink()) writer.CaptureInto(&linkTarget);
     if (const int code = writer.Create(folder, leaf); code != kExtractOk) return code;
-    // An empty entry is an empty file; there is nothing to read or check.
-    if (dataSize != 0 && info.uncompressedSize != 0) {
-        Buffers buffers;
-        if (!buffers.Allocate()) return kExtractNoMemory;
-        ZipCrypto* cipher = encrypted ? &crypto : nullptr;
-        const int code = info.method == kMethodDeflated
-                             ? Inflate(archive, dataSize, cipher, info, buffers, writer, progress)
-                             : CopyStored(archive, dataSize, cipher, info, buffers, writer, progress);
-        if (code != kExtractOk) return code;
-    }
+    // Even an entry stated empty is read and checked: data that does not
+    // end there, or a CRC that is not 0, is a damaged entry.
+    TargetSink sink(writer);
+    if (const int code = reader.Run(&sink, progress); code != kExtractOk) return code;
     if (entry.IsLink()) {
         // Made after every file of the run, and only where it stays inside.
         session.AddLink({components, entry.name, linkTarget, time});
@@ -409,17 +301,25 @@ bool ReadLinkTarget(const ZipEntry& entry, File& archiveFile, std::string& targe
     if (ReadLocalHeader(entry, archiveFile, info) != kExtractOk) return false;
     if ((info.flags & kFlagEncrypted) != 0) return false;
     if (info.compressedSize == 0 || info.uncompressedSize == 0) return true;
+    EntryDataReader reader;
+    if (reader.Open(archiveFile, info, nullptr) != kExtractOk) return false;
     TargetWriter writer;
     writer.CaptureInto(&target);
-    Buffers buffers;
-    if (!buffers.Allocate()) return false;
+    TargetSink sink(writer);
     ZipProgress quiet;
-    const int code =
-        info.method == kMethodDeflated
-            ? Inflate(archiveFile, info.compressedSize, nullptr, info, buffers, writer, quiet)
-            : CopyStored(archiveFile, info.compressedSize, nullptr, info, buffers, writer, quiet);
+    const int code = reader.Run(&sink, quiet);
     if (code != kExtractOk) target.clear();
     return code == kExtractOk;
+}
+
+int TestEntry(const ZipEntry& entry, File& archiveFile, const std::string* password,
+              ZipProgress& progress) {
+    if (entry.isFolder) return kExtractOk;
+    DataInfo info;
+    if (const int code = ReadLocalHeader(entry, archiveFile, info); code != kExtractOk) return code;
+    EntryDataReader reader;
+    if (const int code = reader.Open(archiveFile, info, password); code != kExtractOk) return code;
+    return reader.Run(nullptr, progress);
 }
 
 std::string ExtractReasonText(int code) {
@@ -434,6 +334,7 @@ std::string ExtractReasonText(int code) {
         case kExtractReadError: return LoadText(IDS_ZIP_READING_ERROR);
         case kExtractWriteError: return LoadText(IDS_TARGET_WRITING_ERROR);
         case kExtractCrcError: return LoadText(IDS_CRC_ERROR);
+        case kExtractUnsupportedEncryption: return LoadText(IDS_UNSUPPORTED_ENCRYPTION);
         default: return std::string();
     }
 }

@@ -19,14 +19,13 @@ enum ExtractCode : int {
     kExtractReadError = 6,       // entry data short or unreadable
     kExtractWriteError = 7,
     kExtractCrcError = 8,        // CRC-32 (or length) of the data differs
-    kExtractBadMethod = 9,       // neither stored nor deflated
-    kExtractInflateError = 10,
+    kExtractBadMethod = 9,       // a compression method that cannot be decoded
+    kExtractInflateError = 10,   // the decoder failed
     kExtractCancelled = 11,
+    kExtractUnsupportedEncryption = 12,  // PKWARE strong encryption
 };
 
-// Input and output block sizes, and the bytes written between two flushes.
-constexpr std::size_t kExtractInputBlock = 16384;
-constexpr std::size_t kExtractOutputBlock = 32768;
+// The bytes written between two flushes.
 constexpr std::uint64_t kExtractFlushInterval = 0x200000;
 
 // Prefix of the hidden name a file takes where it cannot be made unnamed,
@@ -50,6 +49,11 @@ int ExtractEntry(const ZipEntry& entry, File& archiveFile, const std::string& ta
 // The target of a link entry (made on Unix) whose data can be read
 // without a password; false for any other entry or damaged data.
 bool ReadLinkTarget(const ZipEntry& entry, File& archiveFile, std::string& target);
+
+// Reads and checks a file entry as ExtractEntry would (CRC-32, size,
+// authentication code) without writing anything. Folders pass.
+int TestEntry(const ZipEntry& entry, File& archiveFile, const std::string* password,
+              ZipProgress& progress);
 
 // The reason text of a code; empty for success and for a cancel.
 std::string ExtractReasonText(int code);

@@ -14,6 +14,8 @@
 #include "platform/Paths.h"
 #include "platform/PrivateTemp.h"
 #include "zip/format/ZipEntryWriter.h"
+#include "zip/format/EntryDecoder.h"
+#include "zip/format/WinZipAes.h"
 #include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
@@ -90,6 +92,8 @@ private:
     PrivateTemp temp_;
 };
 
+}  // namespace
+
 // The central header of one entry. Sizes and offset that do not fit their
 // 32-bit fields go into a Zip64 field, only those, in the order the format
 // gives (uncompressed size, compressed size, offset).
@@ -112,7 +116,9 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
         PutU16(zip64 + 0, kZip64ExtraId);
         PutU16(zip64 + 2, static_cast<std::uint16_t>(zip64Len - 4));
     }
-    const std::uint16_t version = zip64Len != 0 || entry.zip64Local ? kVersionZip64 : kVersion;
+    const std::uint16_t version = entry.aes ? kAesVersionNeeded
+                                  : zip64Len != 0 || entry.zip64Local ? kVersionZip64
+                                                                      : kVersion;
     auto field32 = [](bool big, std::uint64_t value) {
         return big ? kZip64Marker32 : static_cast<std::uint32_t>(value);
     };
@@ -122,10 +128,10 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
     PutU16(header + 4, static_cast<std::uint16_t>((kHostUnix << 8) | version));
     PutU16(header + 6, version);
     PutU16(header + 8, entry.flags);
-    PutU16(header + 10, kMethodDeflated);
+    PutU16(header + 10, entry.aes ? kMethodAes : kMethodDeflated);
     PutU16(header + 12, entry.time);
     PutU16(header + 14, entry.date);
-    PutU32(header + 16, entry.crc);
+    PutU32(header + 16, entry.aes ? 0 : entry.crc);
     PutU32(header + 20, field32(bigCompressed, entry.compressedSize));
     PutU32(header + 24, field32(bigSize, entry.size));
     PutU16(header + 28, static_cast<std::uint16_t>(entry.name.size()));
@@ -138,6 +144,8 @@ void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& ent
     out.insert(out.end(), zip64, zip64 + zip64Len);
     out.insert(out.end(), entry.extra.begin(), entry.extra.end());
 }
+
+namespace {
 
 // The Zip64 end record and its locator, for archives whose entry count or
 // directory position the classic end record cannot hold.
@@ -212,7 +220,7 @@ unsigned ZipArchiveWriter::DeflateThreads() const {
 }
 
 int ZipArchiveWriter::Build(ItemList& items, const char* password, std::size_t passwordLength,
-                            const std::string& archivePath, ZipProgress* progress) {
+                            const std::string& archivePath, ZipProgress* progress, bool aes) {
     if (password == nullptr) passwordLength = 0;
     const std::uint64_t count = items.Count();
 
@@ -238,7 +246,7 @@ int ZipArchiveWriter::Build(ItemList& items, const char* password, std::size_t p
 
     // Stops its threads before the temporary archive is removed.
     ZipEntryWriter writer(archive.file(), password, passwordLength, sink, limits_,
-                          DeflateThreads());
+                          DeflateThreads(), aes);
     ItemRecord item;
     for (std::uint64_t i = 0; i < count; ++i) {
         // An unreadable list would leave files out of a "complete" archive.

@@ -7,6 +7,9 @@
 #include <string>
 
 #include "scan/ItemList.h"
+#include <vector>
+
+#include "zip/format/ZipEntryWriter.h"
 #include "zip/format/ZipLimits.h"
 #include "zip/format/ZipProgress.h"
 
@@ -20,9 +23,10 @@ public:
         : limits_(limits), threads_(threads) {}
 
     // Returns nonzero on success. A null password or a length of 0 means no
-    // encryption; `progress` may be null.
+    // encryption; with a password, `aes` writes WinZip AES-256 (AE-2)
+    // instead of traditional encryption. `progress` may be null.
     int Build(ItemList& items, const char* password, std::size_t passwordLength,
-              const std::string& archivePath, ZipProgress* progress);
+              const std::string& archivePath, ZipProgress* progress, bool aes = false);
 
 private:
     unsigned DeflateThreads() const;
@@ -30,6 +34,11 @@ private:
     ZipLimits limits_;
     unsigned threads_;
 };
+
+// The central header of one written entry. Sizes and offset beyond
+// `limits` go into a Zip64 field, only those.
+void AppendCentralHeader(std::vector<unsigned char>& out, const EntryRecord& entry,
+                         const ZipLimits& limits);
 
 // The archive name of an item: its relative name without leading '/'.
 std::string EntryNameOf(const ItemRecord& item);

@@ -27,7 +27,7 @@ RunResult ZipWorker(const FileSet* set, const ZipJob& job, CancelFlag& cancel, R
     ZipRunProgress progress(cancel, sink);
     ZipArchiveWriter writer;
     const int built = writer.Build(list, password.empty() ? nullptr : password.data(),
-                                   password.size(), job.outputPath, &progress);
+                                   password.size(), job.outputPath, &progress, job.aes);
     if (built != 0) return RunResult{};
     if (cancel.load() != 0) return StoppedRun();
     return FailedWith(IDS_ERROR_MAKING_ZIP, job.outputPath);

@@ -10,6 +10,7 @@ namespace kivo::zip {
 struct ZipJob {
     std::string outputPath;  // the archive to create
     std::string password;    // as typed; blanks only means no password
+    bool aes = false;        // AES-256 instead of traditional encryption
 };
 
 // Runs on the worker thread. `set` may be null (nothing to do). Ends as

@@ -72,6 +72,7 @@ protected:
 TEST_F(ArchiveCommands, ListShowsTheViewersColumns) {
     CliOk({"zip", "Docs", At("plain.zip")});
     CliOk({"zip", "Docs", At("locked.zip"), "--password-file", At("pw")});
+    CliOk({"zip", "Docs", At("aes.zip"), "--aes", "--password-file", At("pw")});
     const std::string when = LocalText(kSeconds);
     const std::vector<std::string> plain = {
         "docs/\t\t\t\t-",
@@ -82,10 +83,83 @@ TEST_F(ArchiveCommands, ListShowsTheViewersColumns) {
         "docs/sub/deeper/c.txt\t5\t" + when + "\t" + CrcOf("gamma") + "\t-",
     };
     EXPECT_EQ(SortedListing(At("plain.zip")), plain);
-    for (const std::string& line : SortedListing(At("locked.zip"))) {
-        const bool folder = line.find("/\t") != std::string::npos;
-        EXPECT_EQ(Fields(line).back(), folder ? "-" : "encrypted") << line;
+    for (const auto& [archive, method] :
+         {std::pair{"locked.zip", "zipcrypto"}, std::pair{"aes.zip", "aes-256"}}) {
+        for (const std::string& line : SortedListing(At(archive))) {
+            const bool folder = line.find("/\t") != std::string::npos;
+            EXPECT_EQ(Fields(line).back(), folder ? "-" : method) << line;
+        }
     }
+    CliOk({"unzip", At("aes.zip"), At("aes-out"), "--password-file", At("pw")});
+    EXPECT_EQ(ReadBytes(At("aes-out/docs/sub/deeper/c.txt")), "gamma");
+    // AES needs a password to encrypt with.
+    const CliResult noPassword = Cli({"zip", "Docs", At("none.zip"), "--aes"});
+    EXPECT_EQ(noPassword.status, 2);
+    EXPECT_FALSE(fs::exists(At("none.zip")));
+}
+
+// What other tools write and this program does not read: the method is
+// named on standard error, strong encryption gets its own message.
+TEST_F(ArchiveCommands, UnreadableMethodsAndStrongEncryptionSayWhy) {
+    test::Member ppmd("p.txt", "not really PPMd", 98);
+    test::Member strong("s.txt", "strongly encrypted", zip::kMethodStored);
+    strong.flags = 0x0041;
+    WriteFile("ppmd.zip", test::BuildArchive({ppmd}).bytes);
+    WriteFile("strong.zip", test::BuildArchive({strong}).bytes);
+    const std::vector<std::string> listed = Lines(CliOk({"list", At("strong.zip")}).out);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(Fields(listed[0]).back(), "strong");
+
+    const CliResult unzipped = Cli({"unzip", At("ppmd.zip"), At("out")});
+    EXPECT_EQ(unzipped.status, 1);
+    EXPECT_NE(unzipped.err.find("Unknow zip file format or compress method."), std::string::npos);
+    EXPECT_NE(unzipped.err.find("Unsupported compression method 98 (PPMd): p.txt\n"),
+              std::string::npos)
+        << unzipped.err;
+    const CliResult refused = Cli({"unzip", At("strong.zip"), At("out"), "--password-file", At("pw")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("Unsupported encryption"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("Incorrect password."), std::string::npos) << refused.err;
+    EXPECT_TRUE(FilesUnder(At("out")).empty());
+}
+
+TEST_F(ArchiveCommands, TestChecksEveryEntryWithoutWriting) {
+    CliOk({"zip", "Docs", At("good.zip")});
+    CliOk({"zip", "Docs", At("aes.zip"), "--aes", "--password-file", At("pw")});
+    // Everything but the runner's own capture files.
+    const auto files = [this] {
+        std::vector<std::string> out;
+        for (const std::string& f : FilesUnder(At("")))
+            if (f.rfind("scratch/", 0) != 0 && f != "flipped.zip" && f != "wrong") out.push_back(f);
+        return out;
+    };
+    const auto before = files();
+    EXPECT_EQ(CliOk({"test", At("good.zip")}).out, "");
+    EXPECT_EQ(CliOk({"test", At("aes.zip"), "--password-file", At("pw")}).out, "");
+
+    // A flipped byte in b.txt's data, found by its bytes in the archive.
+    std::string bytes = ReadBytes(At("good.zip"));
+    const std::size_t name = bytes.find("docs/sub/b.txt");
+    ASSERT_NE(name, std::string::npos);
+    bytes[name + 14 + 2] ^= 0x20;
+    WriteFile("flipped.zip", bytes);
+    const CliResult flipped = Cli({"test", At("flipped.zip")});
+    EXPECT_EQ(flipped.status, 1);
+    const std::vector<std::string> lines = Lines(flipped.out);
+    ASSERT_EQ(lines.size(), 1u) << flipped.out;
+    EXPECT_EQ(Fields(lines[0]).front(), "docs/sub/b.txt");
+    EXPECT_TRUE(lines[0].find("CRC error.") != std::string::npos ||
+                lines[0].find("Unknow zip file format or compress method.") != std::string::npos)
+        << lines[0];
+
+    WriteFile("wrong", "not it\n");
+    const CliResult wrong = Cli({"test", At("aes.zip"), "--password-file", At("wrong")});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(Lines(wrong.out).size(), 3u) << wrong.out;  // the three files
+    for (const std::string& line : Lines(wrong.out)) {
+        EXPECT_EQ(Fields(line).back(), "Incorrect password.") << line;
+    }
+    EXPECT_EQ(files(), before);
 }
 
 TEST_F(ArchiveCommands, AnEmptySetGivesAnArchiveThatListsAndExtractsAsEmpty) {
@@ -268,7 +342,7 @@ TEST_F(ArchiveCommands, APasswordFileMayBeAPipe) {
     close(pipeEnds[0]);
     ASSERT_EQ(zipped.status, 0) << zipped.err;
     // Encrypted with the pipe's first line: the file holding it opens the archive.
-    EXPECT_NE(CliOk({"list", At("piped.zip")}).out.find("encrypted"), std::string::npos);
+    EXPECT_NE(CliOk({"list", At("piped.zip")}).out.find("zipcrypto"), std::string::npos);
     CliOk({"unzip", At("piped.zip"), At("ok"), "--password-file", At("pw")});
     EXPECT_EQ(ReadBytes(At("ok/docs/sub/b.txt")), "beta beta");
 }

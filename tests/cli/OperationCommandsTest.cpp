@@ -130,9 +130,23 @@ TEST_F(OperationCommands, SavedZipRunsUseTheOutputPathRule) {
     ASSERT_FALSE(lines.empty());
     for (const std::string& line : lines) {
         if (line.find("/\t") == std::string::npos) {
-            EXPECT_EQ(Fields(line).back(), "encrypted") << line;
+            EXPECT_EQ(Fields(line).back(), "zipcrypto") << line;
         }
     }
+}
+
+TEST_F(OperationCommands, SavedZipWithAesRunsWithAes) {
+    CliOk({"bind", "zip", "Docs", At("z"), "--name", "Aes", "--aes", "--password-stdin"},
+          CliOptions{"pw\n", {}, ""});
+    EXPECT_EQ(Cli({"bind", "zip", "Docs", At("z"), "--name", "NoPw", "--aes"}).status, 2);
+    CliOk({"run", "1"});
+    for (const std::string& line : Lines(CliOk({"list", At("z/Aes.zip")}).out)) {
+        if (line.find("/\t") == std::string::npos) {
+            EXPECT_EQ(Fields(line).back(), "aes-256") << line;
+        }
+    }
+    EXPECT_EQ(CliOk({"test", At("z/Aes.zip"), "--password-stdin"}, CliOptions{"pw\n", {}, ""}).out,
+              "");
 }
 
 TEST_F(OperationCommands, SavedDeleteAndMoveRunWithTheirStoredModes) {

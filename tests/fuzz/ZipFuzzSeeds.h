@@ -4,7 +4,66 @@
 #include <string>
 #include <vector>
 
+#include "../unit/zip/method_streams.h"
 #include "../unit/zip/reader_ArchiveBytes.h"
+#include "zip/format/EntryDecoder.h"
+#include "zip/format/WinZipAes.h"
+
+// An AES entry's data: salt, verifier, `data` encrypted, authentication code.
+inline std::string AesPacked(const std::string& data, const std::string& password,
+                             unsigned strength) {
+    unsigned char salt[16];
+    for (unsigned char i = 0; i < sizeof salt; ++i) salt[i] = static_cast<unsigned char>(i * 37 + 1);
+    kivo::zip::AesCipher cipher;
+    if (!cipher.Init(password, strength, salt)) return std::string();
+    std::string encrypted = data;
+    cipher.Encrypt(reinterpret_cast<unsigned char*>(encrypted.data()), encrypted.size());
+    unsigned char code[kivo::zip::kAesAuthCodeSize];
+    cipher.AuthCode(code);
+    return std::string(reinterpret_cast<const char*>(salt), kivo::zip::AesSaltSize(strength)) +
+           std::string(reinterpret_cast<const char*>(cipher.Verifier()), 2) + encrypted +
+           std::string(reinterpret_cast<const char*>(code), sizeof code);
+}
+
+// One entry of each method other tools write, and AES of each strength.
+inline std::vector<std::string> MethodSeedArchives() {
+    using kivo::test::Member;
+    namespace z = kivo::zip;
+    const std::string text = "method seed, method seed, method seed: 0123456789 0123456789\n";
+    std::vector<Member> methods;
+    const auto add = [&](const char* name, std::uint16_t method, std::string packed,
+                         std::uint16_t flags = 0) {
+        Member m(name, text, method);
+        m.packed = std::move(packed);
+        m.flags = flags;
+        methods.push_back(m);
+    };
+    add("bzip2.txt", z::kMethodBzip2, kivo::test::Bzip2Stream(text));
+    add("lzma.txt", z::kMethodLzma, kivo::test::ZipLzmaStream(text, false));
+    add("lzma-eos.txt", z::kMethodLzma, kivo::test::ZipLzmaStream(text, true), z::kFlagLzmaEndMarker);
+    add("xz.txt", z::kMethodXz, kivo::test::XzStream(text));
+    add("zstd.txt", z::kMethodZstd, kivo::test::ZstdStream(text));
+    add("zstd20.txt", z::kMethodZstdOld, kivo::test::ZstdStream(text));
+    // No match of 258 bytes, so deflate's stream reads the same as Deflate64.
+    add("deflate64.txt", z::kMethodDeflate64, kivo::test::RawDeflate(text));
+    std::vector<Member> aes;
+    for (unsigned strength = 1; strength <= 3; ++strength) {
+        for (std::uint16_t vendor : {z::kAesVendorAe1, z::kAesVendorAe2}) {
+            Member m("aes" + std::to_string(strength) + "-" + std::to_string(vendor) + ".txt", text,
+                     z::kMethodAes);
+            m.flags = z::kFlagEncrypted;
+            m.packed = AesPacked(kivo::test::RawDeflate(text), "pw", strength);
+            m.extraBoth = z::MakeAesField({vendor, static_cast<std::uint8_t>(strength),
+                                           z::kMethodDeflated});
+            if (vendor == z::kAesVendorAe2) m.statedCrc = 0;
+            aes.push_back(m);
+        }
+    }
+    Member strong("strong.txt", text, z::kMethodStored);
+    strong.flags = z::kFlagEncrypted | z::kFlagStrongEncryption;
+    return {kivo::test::BuildArchive(methods).bytes, kivo::test::BuildArchive(aes).bytes,
+            kivo::test::BuildArchive({strong}).bytes};
+}
 
 inline std::vector<std::string> ZipSeedArchives() {
     using kivo::test::BuildArchive;
@@ -27,7 +86,8 @@ inline std::vector<std::string> ZipSeedArchives() {
     auto central = BuildArchive({centralZip64});
     kivo::test::Patch32(central.bytes, central.centralOffset + 24, 0xFFFFFFFF);
     const std::string stub = "#!/bin/sh\nexit 0\n";
-    return {
+    std::vector<std::string> seeds = MethodSeedArchives();
+    std::vector<std::string> classic = {
         zip64.bytes,
         stub + zip64.bytes,
         zip64RealValues.bytes,
@@ -39,4 +99,6 @@ inline std::vector<std::string> ZipSeedArchives() {
         BuildArchive({streamed, {"../up.txt", "u"}, {"x/../../y.txt", "y"}}).bytes,
         BuildArchive({{"\x81" "ber.txt", "cp437"}, {"empty", ""}}).bytes,
     };
+    seeds.insert(seeds.begin(), classic.begin(), classic.end());
+    return seeds;
 }

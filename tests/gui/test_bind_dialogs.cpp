@@ -303,6 +303,34 @@ private slots:
         QCOMPARE(ReadFile(BindingStoreFilePath()), expected);
     }
 
+    // The AES box sets or clears bit 3 and nothing else.
+    void editingAZipSetsAndClearsOnlyTheAesBit() {
+        IsolatedEnvironment env;
+        WriteStores({"Docs"}, {});
+        auto zip = MakeOperation(OPERATION_ZIP, "Docs");
+        zip->destination = env.path().toStdString();
+        zip->zipName = "z";
+        zip->zipPassword = "pw";
+        zip->flags = 0x107;
+        std::vector<std::unique_ptr<Operation>> operations;
+        operations.push_back(std::move(zip));
+        StoreOperations(std::move(operations));
+        WindowLauncher dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        for (const std::uint32_t expected : {0x10Fu, 0x107u}) {
+            window.operationList()->setCurrentRow(kFirstSavedRow);
+            QVERIFY(OnBindDialog([&] { window.operationList()->EditSelected(); },
+                                 [expected](BindDialogBase& d) {
+                                     QCOMPARE(Choice(d, ID_BIND_AES)->isChecked(),
+                                              expected == 0x107u);
+                                     Choice(d, ID_BIND_AES)->click();
+                                     PressOk(d);
+                                 }));
+            QCOMPARE(StoredOperations().operations.at(0)->flags, expected);
+        }
+    }
+
     void anEditedOperationShowsItsSetNameAloneAndCancelChangesNothing() {
         IsolatedEnvironment env;
         WriteStores({"Docs", "Music"}, {});

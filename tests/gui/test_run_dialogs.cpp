@@ -28,6 +28,7 @@
 #include "ui/run/RunDialogFactory.h"
 #include "ui/run/TransferRunDialog.h"
 #include "ui/run/ZipRunDialog.h"
+#include "zip/format/ZipDirectory.h"
 
 using namespace kivo;
 using namespace kivo::test;
@@ -382,6 +383,36 @@ private slots:
         QCOMPARE(Edit(*dialog, ID_ZIP_OUTPUT_PATH)->text(), root_ + "/" + written);
         QVERIFY(QFileInfo(root_ + "/" + written).size() > 0);
         QCOMPARE(GetSetting("zipfilepath"), std::string());
+    }
+
+    // A saved Zip with the AES bit runs with the box ticked and writes AES;
+    // without it, traditional encryption as before.
+    void SavedZipWritesAesWhenItsBitIsSet_data() {
+        QTest::addColumn<quint32>("flags");
+        QTest::addColumn<int>("encryption");
+        QTest::newRow("AES bit") << quint32(kFlagZipAes) << int(zip::EntryEncryption::Aes256);
+        QTest::newRow("other bits only") << quint32(0x7) << int(zip::EntryEncryption::ZipCrypto);
+    }
+    void SavedZipWritesAesWhenItsBitIsSet() {
+        QFETCH(quint32, flags);
+        QFETCH(int, encryption);
+        Operation saved;
+        saved.kind = OPERATION_ZIP;
+        saved.setName = "Photos";
+        saved.destination = (root_ + "/zips").toStdString();
+        saved.zipName = "Backup";
+        saved.zipPassword = "pw";
+        saved.flags = flags;
+        QVERIFY(QDir().mkpath(root_ + "/zips"));
+        auto dialog = MakeRunDialog(OPERATION_ZIP, "Photos", &saved, editor_, nullptr);
+        QCOMPARE(Checked(*dialog, ID_ZIP_AES), (flags & kFlagZipAes) != 0);
+        dialog->show();
+        QCOMPARE(Finish(*dialog), int(QDialog::Accepted));
+        zip::ZipDirectory directory;
+        QVERIFY(directory.Load((root_ + "/zips/Backup.zip").toStdString()) != 0);
+        for (const auto& entry : directory.Entries()) {
+            if (!entry->isFolder) QCOMPARE(int(entry->encryption), encryption);
+        }
     }
 
     void ZipBrowseAsksAboutAnAddedSuffix_data() {

@@ -199,8 +199,11 @@ BindZipDialog::BindZipDialog(QWidget* parent) : BindDialogBase(tr("Bind Kivo Zip
     passwordLabel->setBuddy(password_);
     passwordRow->addWidget(passwordLabel);
     passwordRow->addWidget(password_, 1);
+    aes_ = new QCheckBox(tr("Use AES-256 encryption"), this);
+    passwordRow->addWidget(aes_);
     layout->addLayout(passwordRow);
     AddControl(ID_BIND_PASSWORD, password_);
+    AddControl(ID_BIND_AES, aes_);
     AddButtons(layout);
 }
 
@@ -219,6 +222,7 @@ void BindZipDialog::FillFrom(const Operation& operation) {
     nameBox->setText(name);
     Check(nameChoice_, byTime ? 1 : 0);
     password_->setText(QString::fromStdString(operation.zipPassword));
+    aes_->setChecked(ZipAes(operation.flags));
 }
 
 void BindZipDialog::ApplyTo(Operation& operation) const {
@@ -227,6 +231,7 @@ void BindZipDialog::ApplyTo(Operation& operation) const {
     operation.zipNameByTime = nameChoice_->checkedId() == 1 ? 1 : 0;
     operation.zipName = Trim(chosenNameBox()->text().toStdString());
     operation.zipPassword = Trim(password_->text().toStdString());
+    operation.flags = WithZipAes(operation.flags, aes_->isChecked());
 }
 
 void BindZipDialog::Refresh() {

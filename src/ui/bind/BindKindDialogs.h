@@ -63,6 +63,7 @@ private:
     QLineEdit* fixedName_ = nullptr;
     QLineEdit* prefix_ = nullptr;
     QLineEdit* password_ = nullptr;
+    QCheckBox* aes_ = nullptr;
 };
 
 // The dialog of `kind`; null for a kind that has none.

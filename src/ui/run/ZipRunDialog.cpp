@@ -1,5 +1,6 @@
 #include "ui/run/ZipRunDialog.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -56,8 +57,11 @@ ZipRunDialog::ZipRunDialog(const std::string& setName, bool autoStart, DialogLau
     password_->setAccessibleName(tr("Encrypt with password:"));
     passwordRow->addWidget(passwordLabel);
     passwordRow->addWidget(password_, 1);
+    aes_ = new QCheckBox(tr("Use AES-256 encryption"), this);
+    passwordRow->addWidget(aes_);
     layout->addLayout(passwordRow);
     AddControl(ID_ZIP_PASSWORD, password_);
+    AddControl(ID_ZIP_AES, aes_);
 
     AddProgressArea(layout);
     AddButtons(layout);
@@ -65,6 +69,7 @@ ZipRunDialog::ZipRunDialog(const std::string& setName, bool autoStart, DialogLau
 
 void ZipRunDialog::FillFrom(const Operation& operation) {
     password_->setText(QString::fromStdString(operation.zipPassword));
+    aes_->setChecked(ZipAes(operation.flags));
     // Without a folder the path would point at the root of the file system;
     // the dialog then waits for a path chosen with "...".
     if (Trim(operation.destination).empty()) {
@@ -108,6 +113,7 @@ RunDialogBase::Job ZipRunDialog::PrepareJob() {
     zip::ZipJob job;
     job.outputPath = outputPath_->text().toStdString();
     job.password = Trim(password_->text().toStdString());
+    job.aes = aes_->isChecked();
     return [set = SelectedSetCopy(), job](CancelFlag& cancel, RunSink& sink) {
         return zip::ZipWorker(set.get(), job, cancel, sink);
     };

@@ -3,6 +3,7 @@
 // password. The output path is only ever chosen through "...".
 #include "ui/run/RunDialogBase.h"
 
+class QCheckBox;
 class QLineEdit;
 
 namespace kivo {
@@ -11,6 +12,7 @@ enum ZipControlId : int {
     ID_ZIP_OUTPUT_PATH = 1029,
     ID_ZIP_BROWSE = 1030,
     ID_ZIP_PASSWORD = 1031,
+    ID_ZIP_AES = 1032,
 };
 
 class ZipRunDialog : public RunDialogBase {
@@ -20,8 +22,8 @@ public:
     ZipRunDialog(const std::string& setName, bool autoStart, DialogLauncher& launcher,
                  QWidget* parent = nullptr);
 
-    // The password and an output path built from the folder and name, with
-    // the local date and time when the operation asks for it.
+    // The password, the AES choice and an output path built from the folder
+    // and name, with the local date and time when the operation asks for it.
     void FillFrom(const Operation& operation) override;
 
 public slots:
@@ -36,6 +38,7 @@ protected:
 private:
     QLineEdit* outputPath_ = nullptr;
     QLineEdit* password_ = nullptr;
+    QCheckBox* aes_ = nullptr;
 };
 
 }  // namespace kivo

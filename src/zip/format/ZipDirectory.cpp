@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "zip/format/Cp437.h"
+#include "zip/format/EntryDecoder.h"
+#include "zip/format/WinZipAes.h"
 #include "zip/format/ZipExtraFields.h"
 #include "zip/format/ZipFolderIndex.h"
 #include "zip/format/ZipFormat.h"
@@ -97,6 +99,47 @@ bool PassesEndRecordTests(const unsigned char* p, std::size_t position, std::siz
             return false;
     } else if (std::uint64_t{46} * onDisk >= archiveSize) {
         return false;
+    }
+    return true;
+}
+
+// The least an entry occupies by the central directory alone: its local
+// header without name and extra field, and its compressed data.
+struct EntrySpan {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    ZipEntry* file = nullptr;  // null for a folder's record
+};
+
+bool AddSpan(std::vector<EntrySpan>& spans, const unsigned char* header, std::string_view extra,
+             std::uint64_t prefix, ZipEntry* file) {
+    std::uint64_t compressed = GetU32(header + 20);
+    std::uint64_t uncompressed = GetU32(header + 24);
+    std::uint64_t offset = GetU32(header + 42);
+    // A folder's record with a damaged Zip64 field has nothing to extract;
+    // a file's was refused already.
+    if (!ApplyZip64Field(extra, &uncompressed, &compressed, &offset)) return file == nullptr;
+    constexpr std::uint64_t kMost = UINT64_MAX / 4;
+    if (offset > kMost || compressed > kMost || prefix > kMost) return false;
+    const std::uint64_t start = offset + prefix;
+    spans.push_back({start, start + kLocalFileHeaderLen + compressed, file});
+    return true;
+}
+
+// Entries may neither reach into the central directory nor share bytes:
+// an archive whose entries all point at one large one would otherwise
+// extract to many times its size. Each file learns where its data must
+// end, which extraction checks with the local header's own lengths.
+bool CheckSpans(std::vector<EntrySpan>& spans, std::uint64_t centralStart) {
+    std::sort(spans.begin(), spans.end(),
+              [](const EntrySpan& a, const EntrySpan& b) { return a.start < b.start; });
+    std::uint64_t previousEnd = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        const EntrySpan& span = spans[i];
+        if (span.start < previousEnd || span.end > centralStart) return false;
+        previousEnd = span.end;
+        if (span.file != nullptr)
+            span.file->spanLimit = i + 1 < spans.size() ? spans[i + 1].start : centralStart;
     }
     return true;
 }
@@ -270,6 +313,7 @@ bool ZipDirectory::ReadCentralDirectory(const CentralDirectoryInfo& info) {
     SequentialReader reader(archive_);
     if (!reader.Start(info.statedOffset + prefix)) return false;
     entries_.reserve(static_cast<std::size_t>(statedEntries));
+    std::vector<EntrySpan> spans;
     unsigned char header[kCentralDirectoryHeaderLen];
     std::string rawName;
     std::string extra;
@@ -289,13 +333,18 @@ bool ZipDirectory::ReadCentralDirectory(const CentralDirectoryInfo& info) {
         extra.resize(extraLength);
         if (!reader.Read(rawName.data(), nameLength) || !reader.Read(extra.data(), extraLength))
             return false;
+        const std::size_t before = entries_.size();
         if (!AddPath(rawName, header, extra, prefix, index)) return false;
         if (commentLength != 0 && !reader.Skip(commentLength)) return false;
         ++count;
+        ZipEntry* file =
+            entries_.size() > before && !entries_.back()->isFolder ? entries_.back().get() : nullptr;
+        if (!AddSpan(spans, header, extra, prefix, file)) return false;
     }
     folderEntries_.clear();
     // 65,536 entries in a classic record count as 0 but are there to read.
-    return info.zip64 ? count == info.entries : count % 65536 == info.entries;
+    if (!(info.zip64 ? count == info.entries : count % 65536 == info.entries)) return false;
+    return CheckSpans(spans, info.statedOffset + prefix);
 }
 
 bool ZipDirectory::AddPath(std::string& rawName, const unsigned char* header,
@@ -372,6 +421,18 @@ bool ZipDirectory::AddPath(std::string& rawName, const unsigned char* header,
     entry->flags = flags;
     entry->encrypted = (flags & kFlagEncrypted) != 0;
     entry->method = GetU16(header + 10);
+    entry->dataMethod = entry->method;
+    AesField aes;
+    if ((flags & kFlagStrongEncryption) != 0 || FindExtraField(extra, kStrongEncryptionExtraId)) {
+        entry->encryption = EntryEncryption::Strong;
+    } else if (entry->method == kMethodAes && FindAesField(extra, aes)) {
+        entry->dataMethod = aes.method;
+        entry->encryption = aes.strength == 1   ? EntryEncryption::Aes128
+                            : aes.strength == 2 ? EntryEncryption::Aes192
+                                                : EntryEncryption::Aes256;
+    } else if (entry->encrypted) {
+        entry->encryption = EntryEncryption::ZipCrypto;
+    }
     entry->displayName = DisplayNameOf(name);
     entry->name = std::move(name);
     entries_.push_back(std::move(entry));

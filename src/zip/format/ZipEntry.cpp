@@ -56,4 +56,16 @@ FileTime DosFieldsToFileTime(std::uint16_t date, std::uint16_t time) {
     return UtcPartsToFileTime(parts, out) ? out : 0;
 }
 
+const char* EncryptionName(EntryEncryption encryption) {
+    switch (encryption) {
+        case EntryEncryption::None: return "-";
+        case EntryEncryption::ZipCrypto: return "zipcrypto";
+        case EntryEncryption::Aes128: return "aes-128";
+        case EntryEncryption::Aes192: return "aes-192";
+        case EntryEncryption::Aes256: return "aes-256";
+        case EntryEncryption::Strong: return "strong";
+    }
+    return "-";
+}
+
 }  // namespace kivo::zip

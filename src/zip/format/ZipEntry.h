@@ -8,6 +8,11 @@
 
 namespace kivo::zip {
 
+enum class EntryEncryption { None, ZipCrypto, Aes128, Aes192, Aes256, Strong };
+
+// The name `kivo-cli list` shows: "-", "zipcrypto", "aes-128", "strong"...
+const char* EncryptionName(EntryEncryption encryption);
+
 class ZipEntry {
 public:
     virtual ~ZipEntry() = default;
@@ -32,6 +37,13 @@ public:
     std::uint16_t flags = 0;   // general-purpose flags of the central directory
     std::uint8_t host = 0;     // upper byte of "version made by"
     std::uint32_t externalAttributes = 0;
+    // The method the data is compressed with: `method`, or for an AES entry
+    // (method 99) the one its AES field names.
+    std::uint16_t dataMethod = 0;
+    EntryEncryption encryption = EntryEncryption::None;
+    // Where the entry's data must end: the next entry's local header, or
+    // the central directory.
+    std::uint64_t spanLimit = UINT64_MAX;
     std::string displayName;   // last component, no trailing slash
     std::string typeText;      // viewer's cache, empty at first
     bool isFolder = false;

@@ -12,6 +12,7 @@
 #include "platform/Random.h"
 #include "zip/format/Crc32.h"
 #include "zip/format/DosDateTime.h"
+#include "zip/format/EntryDecoder.h"
 #include "zip/format/EntryNameFields.h"
 #include "zip/format/ZipExtraFields.h"
 
@@ -20,10 +21,44 @@ namespace kivo::zip {
 namespace {
 
 constexpr std::uint16_t kVersion = 11;
+// AES-256, the strength every current reader handles.
+constexpr std::uint8_t kAesStrength = 3;
+constexpr std::size_t kAesSaltSize = 16;
 // Id, data size, uncompressed and compressed size.
 constexpr std::size_t kLocalZip64ExtraLen = 20;
 
 }  // namespace
+
+std::string LocalHeaderStart(const EntryRecord& record) {
+    unsigned char header[kLocalFileHeaderLen] = {};
+    PutU32(header + 0, kLocalFileHeaderSignature);
+    PutU16(header + 4, record.aes ? kAesVersionNeeded : record.zip64Local ? kVersionZip64 : kVersion);
+    PutU16(header + 6, record.flags);
+    PutU16(header + 8, record.aes ? kMethodAes : kMethodDeflated);
+    PutU16(header + 10, record.time);
+    PutU16(header + 12, record.date);
+    // AE-2 leaves the CRC out: it would tell something of the plain text.
+    PutU32(header + 14, record.aes ? 0 : record.crc);
+    // The size actually read, which the CRC covers, not the size stated
+    // before reading: the two fields must describe the same bytes.
+    PutU32(header + 18, record.zip64Local ? kZip64Marker32 : 0);
+    PutU32(header + 22,
+           record.zip64Local ? kZip64Marker32 : static_cast<std::uint32_t>(record.size));
+    PutU16(header + 26, static_cast<std::uint16_t>(record.name.size()));
+    PutU16(header + 28, static_cast<std::uint16_t>(
+                            record.extra.size() + (record.zip64Local ? kLocalZip64ExtraLen : 0)));
+    std::string head(reinterpret_cast<const char*>(header), sizeof header);
+    if (record.zip64Local) {
+        head += record.name;
+        unsigned char field[kLocalZip64ExtraLen] = {};
+        PutU16(field + 0, kZip64ExtraId);
+        PutU16(field + 2, static_cast<std::uint16_t>(kLocalZip64ExtraLen - 4));
+        PutU64(field + 4, record.size);
+        PutU64(field + 12, 0);  // compressed size, known at the end
+        head.append(reinterpret_cast<const char*>(field), sizeof field);
+    }
+    return head;
+}
 
 // One step of the in-order output: an entry's headers, one of its blocks,
 // or its end (the local header rewritten with the final sizes).
@@ -35,15 +70,18 @@ struct ZipEntryWriter::Unit {
     // name and the Zip64 field).
     std::string bytes;
     unsigned char random[ZipCrypto::kRandomSize] = {};
+    unsigned char salt[kAesSaltSize] = {};
     std::unique_ptr<DeflateJob> job;
 };
 
 ZipEntryWriter::ZipEntryWriter(File& archive, const char* password, std::size_t passwordLength,
-                               ZipProgress& progress, ZipLimits limits, unsigned threads)
+                               ZipProgress& progress, ZipLimits limits, unsigned threads,
+                               bool aes)
     : archive_(archive),
       password_(password),
       passwordLength_(password != nullptr ? passwordLength : 0),
       encrypt_(password != nullptr && passwordLength != 0),
+      aes_(encrypt_ && aes),
       progress_(progress),
       limits_(limits),
       workers_(threads) {}
@@ -66,12 +104,13 @@ struct ZipEntryWriter::BoundProbe {
 
 bool ZipEntryWriter::NeedsLocalZip64(std::uint64_t size) {
     // The local header is written before the compressed size is known, so
-    // it must allow for the worst deflate can do, and for the encryption
-    // header.
+    // it must allow for the worst deflate can do, and for what encryption
+    // adds.
     if (!probe_) probe_.reset(new (std::nothrow) BoundProbe);
     if (!probe_ || !probe_->started) return true;
     const std::uint64_t bound = deflateBound(&probe_->stream, static_cast<uLong>(size));
-    return bound + ZipCrypto::kHeaderSize > limits_.maxField32;
+    const std::uint64_t overhead = aes_ ? AesOverhead(kAesStrength) : ZipCrypto::kHeaderSize;
+    return bound + overhead > limits_.maxField32;
 }
 
 int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& entryName) {
@@ -90,7 +129,9 @@ int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& en
     // Other tools take a Unix-made entry's name as bytes and its time as
     // local time unless a field says otherwise, so the UTC time goes into
     // a field of its own; the DOS fields stay as they were.
-    const std::string extra = EntryExtraField(entryName) + ExtendedTimestampField(lastWrite);
+    const std::string extra =
+        EntryExtraField(entryName) + ExtendedTimestampField(lastWrite) +
+        (aes_ ? MakeAesField({kAesVendorAe2, kAesStrength, kMethodDeflated}) : std::string());
     if (extra.size() + kLocalZip64ExtraLen > 0xFFFF) return 0;
 
     std::uint32_t crc = 0;
@@ -108,6 +149,7 @@ int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& en
     record.zip64Local = NeedsLocalZip64(size);
     const std::uint32_t dosAttributes = AttributesFromMode(BaseName(sourcePath), mode) & 0x3F;
     record.externalAttributes = ((mode & 0xFFFF) << kUnixModeShift) | dosAttributes;
+    record.aes = aes_;
     try {
         entries_.push_back(record);
     } catch (const std::bad_alloc&) {
@@ -115,42 +157,21 @@ int ZipEntryWriter::AddFile(const std::string& sourcePath, const std::string& en
     }
     const std::size_t index = entries_.size() - 1;
 
-    unsigned char header[kLocalFileHeaderLen] = {};
-    PutU32(header + 0, kLocalFileHeaderSignature);
-    PutU16(header + 4, record.zip64Local ? kVersionZip64 : kVersion);
-    PutU16(header + 6, record.flags);
-    PutU16(header + 8, kMethodDeflated);
-    PutU16(header + 10, record.time);
-    PutU16(header + 12, record.date);
-    PutU32(header + 14, crc);
-    // The size actually read, which the CRC covers, not the size stated
-    // before reading: the two fields must describe the same bytes.
-    PutU32(header + 18, record.zip64Local ? kZip64Marker32 : 0);
-    PutU32(header + 22, record.zip64Local ? kZip64Marker32 : static_cast<std::uint32_t>(size));
-    PutU16(header + 26, static_cast<std::uint16_t>(entryName.size()));
-    PutU16(header + 28, static_cast<std::uint16_t>(
-                            extra.size() + (record.zip64Local ? kLocalZip64ExtraLen : 0)));
-
     auto prefix = std::make_unique<Unit>();
     auto end = std::make_unique<Unit>();
     prefix->kind = Unit::Kind::Prefix;
     end->kind = Unit::Kind::End;
     prefix->entry = end->entry = index;
     std::string& head = end->bytes;
-    head.assign(reinterpret_cast<const char*>(header), sizeof header);
+    head = LocalHeaderStart(record);
     if (record.zip64Local) {
-        head += entryName;
-        unsigned char field[kLocalZip64ExtraLen] = {};
-        PutU16(field + 0, kZip64ExtraId);
-        PutU16(field + 2, static_cast<std::uint16_t>(kLocalZip64ExtraLen - 4));
-        PutU64(field + 4, size);
-        PutU64(field + 12, 0);  // compressed size, known at the end
-        head.append(reinterpret_cast<const char*>(field), sizeof field);
         prefix->bytes = head + extra;
     } else {
         prefix->bytes = head + entryName + extra;
     }
-    if (encrypt_ && !FillRandom(prefix->random, sizeof prefix->random)) return 0;
+    if (aes_ ? !FillRandom(prefix->salt, sizeof prefix->salt)
+             : encrypt_ && !FillRandom(prefix->random, sizeof prefix->random))
+        return 0;
     units_.push_back(std::move(prefix));
 
     // Second pass: the file again, in blocks whose boundaries depend only
@@ -262,7 +283,14 @@ bool ZipEntryWriter::WriteUnit(Unit& unit) {
             checkCrc_ = 0;
             checkSize_ = 0;
             std::string& out = unit.bytes;
-            if (encrypt_) {
+            if (aes_) {
+                if (!aesCipher_.Init(std::string_view(password_, passwordLength_), kAesStrength,
+                                     unit.salt))
+                    return false;
+                out.append(reinterpret_cast<const char*>(unit.salt), sizeof unit.salt);
+                out.append(reinterpret_cast<const char*>(aesCipher_.Verifier()), kAesVerifierSize);
+                record.compressedSize = sizeof unit.salt + kAesVerifierSize;
+            } else if (encrypt_) {
                 crypto_.MakeHeader(password_, passwordLength_, record.crc, unit.random);
                 out.append(reinterpret_cast<const char*>(crypto_.Header()), ZipCrypto::kHeaderSize);
                 record.compressedSize = ZipCrypto::kHeaderSize;
@@ -279,7 +307,11 @@ bool ZipEntryWriter::WriteUnit(Unit& unit) {
             checkCrc_ = static_cast<std::uint32_t>(
                 crc32_combine(checkCrc_, job.crc, static_cast<z_off_t>(size)));
             checkSize_ += size;
-            if (encrypt_) crypto_.EncryptBuffer(job.output.data(), job.output.size());
+            if (aes_) {
+                if (!aesCipher_.Encrypt(job.output.data(), job.output.size())) return false;
+            } else if (encrypt_) {
+                crypto_.EncryptBuffer(job.output.data(), job.output.size());
+            }
             if (!WriteOut(job.output.data(), job.output.size())) return false;
             record.compressedSize += job.output.size();
             bytesInFlight_ -= job.Footprint();
@@ -291,6 +323,11 @@ bool ZipEntryWriter::WriteUnit(Unit& unit) {
             // changed in between would otherwise be stored under a CRC it
             // does not have.
             if (checkSize_ != record.size || checkCrc_ != record.crc) return false;
+            if (aes_) {
+                unsigned char code[kAesAuthCodeSize];
+                if (!aesCipher_.AuthCode(code) || !WriteOut(code, sizeof code)) return false;
+                record.compressedSize += sizeof code;
+            }
             auto* head = reinterpret_cast<unsigned char*>(unit.bytes.data());
             if (record.zip64Local) {
                 PutU64(head + kLocalFileHeaderLen + record.name.size() + 12, record.compressedSize);

@@ -13,6 +13,7 @@
 
 #include "platform/File.h"
 #include "zip/format/ZipBlockDeflater.h"
+#include "zip/format/WinZipAes.h"
 #include "zip/format/ZipCrypto.h"
 #include "zip/format/ZipFormat.h"
 #include "zip/format/ZipLimits.h"
@@ -34,7 +35,16 @@ struct EntryRecord {
     std::uint64_t compressedSize = 0;  // with the encryption header
     std::uint64_t offset = 0;          // of the local header
     bool zip64Local = false;           // the local header carries Zip64 sizes
+    // WinZip AES (AE-2, 256 bits): method 99 with the real one in an AES
+    // field, CRC 0 in the headers; `crc` still holds the data's, which the
+    // writer checks.
+    bool aes = false;
 };
+
+// The start of an entry's local header as first written, before the
+// compressed size is known: the fixed 30 bytes and, when the header carries
+// Zip64 sizes, the name and the Zip64 field (the part rewritten at the end).
+std::string LocalHeaderStart(const EntryRecord& record);
 
 class ZipEntryWriter {
 public:
@@ -46,10 +56,11 @@ public:
     static constexpr std::size_t kMaxBlocksInFlight = 4096;
 
     // Writes to `archive` from its current end, which must be offset 0.
-    // A null password or a length of 0 means no encryption. `threads` 1
-    // deflates on the calling thread.
+    // A null password or a length of 0 means no encryption; with a
+    // password, `aes` chooses AES-256 over traditional encryption.
+    // `threads` 1 deflates on the calling thread.
     ZipEntryWriter(File& archive, const char* password, std::size_t passwordLength,
-                   ZipProgress& progress, ZipLimits limits, unsigned threads);
+                   ZipProgress& progress, ZipLimits limits, unsigned threads, bool aes = false);
     ~ZipEntryWriter();
     ZipEntryWriter(const ZipEntryWriter&) = delete;
     ZipEntryWriter& operator=(const ZipEntryWriter&) = delete;
@@ -62,13 +73,17 @@ public:
     int Finish();
 
     const std::vector<EntryRecord>& Entries() const { return entries_; }
+
+    // Whether an entry of `size` bytes gets Zip64 sizes in its local
+    // header: the header is written before deflate has run, so it allows
+    // for deflate's worst case and for what encryption adds.
+    bool NeedsLocalZip64(std::uint64_t size);
     // Bytes written so far: where the central directory goes after Finish.
     std::uint64_t Position() const { return position_; }
 
 private:
     struct Unit;
     struct BoundProbe;
-    bool NeedsLocalZip64(std::uint64_t size);
     bool FirstPass(File& source, std::uint32_t& crc, std::uint64_t& size);
     bool ReadBlock(File& source, DeflateJob& job, std::size_t want, bool last);
     bool Pump(bool all);
@@ -79,6 +94,8 @@ private:
     const char* password_;
     std::size_t passwordLength_;
     bool encrypt_;
+    bool aes_;
+    AesCipher aesCipher_;
     ZipProgress& progress_;
     ZipLimits limits_;
     ZipCrypto crypto_;

@@ -214,8 +214,8 @@ TEST_F(ExtractEntryTest, DamagedEntriesFailAndKeepTheExistingFile) {
     bytes[archive.localOffsets[0] + 14] ^= 0x5A;
     // inflate.txt: a byte in the middle of the deflate stream.
     bytes[archive.localOffsets[1] + 30 + 11 + 2000] ^= 0xFF;
-    // method.txt: method 12 (bzip2) locally.
-    test::Patch16(bytes, archive.localOffsets[2] + 8, 12);
+    // method.txt: method 98 (PPMd) locally, which is not decoded.
+    test::Patch16(bytes, archive.localOffsets[2] + 8, 98);
     // header.txt: not a local header signature.
     bytes[archive.localOffsets[3]] = 'Q';
     // short.bin: an encrypted entry too short for its encryption header.

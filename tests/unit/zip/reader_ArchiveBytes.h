@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,13 @@ struct Member {
     // XORed into the encryption header's byte 10, which writers after the
     // classic PKZIP 2 fill at random: only byte 11 checks the password.
     unsigned char byte10Noise = 0;
+    // The entry's data as stored, in place of what `method` would make of
+    // the content (another method's stream, an AES entry's data).
+    std::optional<std::string> packed;
+    std::string extraBoth;  // extra field of both headers (an AES field)
+    // Sizes and CRC the headers state, in place of the content's own.
+    std::optional<std::uint32_t> statedSize;
+    std::optional<std::uint32_t> statedCrc;
 };
 
 inline void Put16(std::string& s, std::uint16_t v) {
@@ -97,8 +105,11 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
     ArchiveBytes a;
     std::string central;
     for (const Member& m : members) {
-        std::string data = m.method == zip::kMethodDeflated ? RawDeflate(m.content) : m.content;
-        const std::uint32_t crc = CrcOf(m.content);
+        std::string data = m.packed          ? *m.packed
+                           : m.method == zip::kMethodDeflated ? RawDeflate(m.content)
+                                                              : m.content;
+        const std::uint32_t crc = m.statedCrc.value_or(CrcOf(m.content));
+        const std::size_t contentSize = m.statedSize.value_or(m.content.size());
         std::uint16_t flags = m.flags;
         if (!m.password.empty()) {
             flags |= zip::kFlagEncrypted;
@@ -128,16 +139,17 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
         if (m.localZip64) {
             Put16(localExtra, zip::kZip64ExtraId);
             Put16(localExtra, 16);
-            Put64(localExtra, m.content.size());
+            Put64(localExtra, contentSize);
             Put64(localExtra, data.size());
         }
         localExtra += m.localExtra;
+        localExtra += m.extraBoth;
         const auto marked = [&](std::size_t v) {
             return m.dataDescriptor ? 0u : m.localZip64 ? zip::kZip64Marker32 : static_cast<std::uint32_t>(v);
         };
         Put32(s, m.dataDescriptor ? 0 : crc);
         Put32(s, marked(data.size()));
-        Put32(s, marked(m.content.size()));
+        Put32(s, marked(contentSize));
         Put16(s, static_cast<std::uint16_t>(m.name.size()));
         Put16(s, static_cast<std::uint16_t>(localExtra.size()));
         s += m.name + localExtra + data;
@@ -145,7 +157,7 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
             Put32(s, zip::kDataDescriptorSignature);
             Put32(s, crc);
             Put32(s, static_cast<std::uint32_t>(data.size()));
-            Put32(s, static_cast<std::uint32_t>(m.content.size()));
+            Put32(s, static_cast<std::uint32_t>(contentSize));
         }
         Put32(central, zip::kCentralDirectorySignature);
         Put16(central, m.madeBy);
@@ -156,15 +168,15 @@ inline ArchiveBytes BuildArchive(const std::vector<Member>& members,
         Put16(central, m.dosDate);
         Put32(central, crc);
         Put32(central, static_cast<std::uint32_t>(data.size()));
-        Put32(central, static_cast<std::uint32_t>(m.content.size()));
+        Put32(central, static_cast<std::uint32_t>(contentSize));
         Put16(central, static_cast<std::uint16_t>(m.name.size()));
-        Put16(central, static_cast<std::uint16_t>(m.centralExtra.size()));
+        Put16(central, static_cast<std::uint16_t>(m.centralExtra.size() + m.extraBoth.size()));
         Put16(central, 0);
         Put16(central, 0);
         Put16(central, 0);
         Put32(central, m.externalAttributes);
         Put32(central, static_cast<std::uint32_t>(a.localOffsets.back()));
-        central += m.name + m.centralExtra;
+        central += m.name + m.centralExtra + m.extraBoth;
     }
     a.centralOffset = a.bytes.size();
     a.entries = members.size();
