@@ -141,7 +141,10 @@ TEST_F(ArchiveCommands, TestChecksEveryEntryWithoutWriting) {
     std::string bytes = ReadBytes(At("good.zip"));
     const std::size_t name = bytes.find("docs/sub/b.txt");
     ASSERT_NE(name, std::string::npos);
-    bytes[name + 14 + 2] ^= 0x20;
+    // The data follows the name and the local extra field.
+    const std::size_t extra = static_cast<unsigned char>(bytes[name - 2]) |
+                              static_cast<unsigned char>(bytes[name - 1]) << 8;
+    bytes[name + 14 + extra + 2] ^= 0x20;
     WriteFile("flipped.zip", bytes);
     const CliResult flipped = Cli({"test", At("flipped.zip")});
     EXPECT_EQ(flipped.status, 1);
