@@ -67,6 +67,11 @@ constexpr Entry kTable[] = {
     {IDS_NOTICE_NOT_FOUND, "Not found, skipped: %s"},
     {IDS_NOTICE_LINK_AS_FILE, "Written as a file holding its target, the link could lead outside the target folder: %s"},
     {IDS_UNSUPPORTED_ENCRYPTION, "Unsupported encryption"},
+    // The line under "Can not erase file" when the file outgrew every pass.
+    {IDS_ERASE_KEPT_GROWING, "The file kept growing while it was overwritten; it was not deleted."},
+    {IDS_NOTICE_LINK_NOT_FOLLOWED, "Link not followed, skipped: %s"},
+    {IDS_FILE_CHANGED_WHILE_COPIED, "The file changed while it was copied: %s"},
+    {IDS_SET_HOLDS_DATA_FOLDER, "This set holds Kivo's own data folder: %s"},
 };
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "model/StringTable.h"
+#include "ops/DataFolderGuard.h"
 #include "ops/ItemFolders.h"
 #include "ops/RemoveEmptyFolders.h"
 #include "ops/RunEngine.h"
@@ -21,12 +24,16 @@ FileId NameIdOf(const FindData& data) { return FileId{data.nameDevice, data.name
 class DeleteWork : public ItemWork {
 public:
     explicit DeleteWork(const DeleteOptions& options)
-        : passes_(ParsePasses(options.passesText)), removeEmptyMode_(options.removeEmptyMode) {}
+        : passes_(ParsePasses(options.passesText)),
+          removeEmptyMode_(options.removeEmptyMode),
+          dataFolder_(options.dataFolder) {}
 
     bool NeedsBuffer() const override { return passes_ >= 1; }
     bool FollowFolderLinks() const override { return false; }
     int PhaseTextId() const override { return IDS_PHASE_DELETING; }
     ScannedFolders* Folders() override { return &folders_; }
+
+    ItemOutcome BeforeScan(const FileSet& set) override { return RefuseDataFolder(set, dataFolder_); }
 
     std::uint64_t Total(const ItemList& list) const override {
         return passes_ >= 1 ? list.TotalSize() * passes_ : list.Count();
@@ -112,28 +119,35 @@ private:
         return std::nullopt;
     }
 
-    // Every pass over exactly the recorded size, from the file's start; the
-    // file is neither truncated nor extended beyond that size. The file
-    // opened must be the one looked up, with no other name: a link or
-    // another file put in its place is never written through. Each pass
-    // ends on the disk before the next begins, or it erased nothing.
+    // Every pass over the file as it is, from its start: the recorded size
+    // or, when the file has grown since the scan, its size when the pass
+    // begins, so no data appended meanwhile is left behind unerased. A file
+    // that has shrunk is written back up to the recorded size; none is
+    // truncated. A file still growing when a pass ends holds data no pass
+    // covered, so it is not deleted. The file opened must be the one looked
+    // up, with no other name: a link or another file put in its place is
+    // never written through. Each pass ends on the disk before the next
+    // begins, or it erased nothing.
     ItemOutcome Erase(const FolderHandle& folder, const std::string& name, const ItemRecord& item,
                       const FileId& expected, File& file, RunContext& context) {
         if (folder.OpenFile(name, File::Mode::WriteInPlace, file, false, expected)) return Failed(item);
         std::uint64_t device = 0, inode = 0, links = 0;
         if (!file.Identity(device, inode, links) || links != 1) return Failed(item);
         for (unsigned pass = 0; pass < passes_; ++pass) {
+            const std::int64_t atStart = file.Size();
+            if (atStart < 0) return Failed(item);
+            const std::uint64_t size = std::max(item.size, static_cast<std::uint64_t>(atStart));
             FillWipePattern(context.buffer, kTransferBufferSize, pass);
             std::uint64_t offset = 0;
             std::uint64_t sinceFlush = 0;
-            while (offset < item.size) {
-                const std::uint64_t left = item.size - offset;
+            while (offset < size) {
+                const std::uint64_t left = size - offset;
                 const std::uint64_t chunk = left > kTransferBufferSize ? kTransferBufferSize : left;
                 if (!file.WriteAt(offset, context.buffer, static_cast<std::size_t>(chunk)))
                     return Failed(item);
                 offset += chunk;
                 sinceFlush += chunk;
-                if (sinceFlush >= kFlushInterval && offset < item.size) {
+                if (sinceFlush >= kFlushInterval && offset < size) {
                     if (!file.Flush()) return Failed(item);
                     sinceFlush = 0;
                 }
@@ -141,12 +155,19 @@ private:
                 if (context.Cancelled()) return StoppedRun();
             }
             if (!file.Flush()) return Failed(item);
+            const std::int64_t atEnd = file.Size();
+            if (atEnd < 0) return Failed(item);
+            if (static_cast<std::uint64_t>(atEnd) > size) {
+                return RunResult{RunEnd::Failed, FormatText(IDS_CANNOT_ERASE_FILE, item.path) + "\r\n" +
+                                                     LoadText(IDS_ERASE_KEPT_GROWING)};
+            }
         }
         return std::nullopt;
     }
 
     unsigned passes_;
     int removeEmptyMode_;
+    std::string dataFolder_;
     FolderChain chain_;
     ScannedFolders folders_;
 };

@@ -1,8 +1,12 @@
 // Delete: overwrite passes, deletion, messages and the state left behind.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "model/StringTable.h"
 #include "ops/DeleteWorker.h"
+#include "ops/RunEngine.h"
 #include "ops/OpsTestSupport.h"
 #include "ops/WipePattern.h"
 #include "platform/Attributes.h"
@@ -170,7 +174,9 @@ TEST_F(DeleteTest, CancelInsideAPassLeavesThatFilePartlyOverwritten) {
     EXPECT_TRUE(NeverDecreases(sink.percents));
 }
 
-TEST_F(DeleteTest, RecordedSizeIsWrittenWhateverTheFileBecame) {
+// Grown: the pass covers the file as it is; shrunk: back up to the
+// recorded size. Neither is truncated.
+TEST_F(DeleteTest, GrownFileIsWrittenWholeAndShrunkOneUpToTheRecordedSize) {
     const std::string grown = dir / "grown", shrunk = dir / "shrunk";
     WriteBytes(grown, 100, 'g');
     WriteBytes(shrunk, 100, 's');
@@ -179,12 +185,98 @@ TEST_F(DeleteTest, RecordedSizeIsWrittenWhateverTheFileBecame) {
         if (text == "Deleting Files...") WriteFile(grown, std::string(100, 'g') + std::string(50, 'T'));
     };
     Run({grown}, "2");
-    EXPECT_EQ(ReadFile(grown), std::string(100, '\0') + std::string(50, 'T'));
+    EXPECT_EQ(ReadFile(grown), std::string(150, '\0'));
     sink.onPhase = [&](const std::string& text) {
         if (text == "Deleting Files...") WriteBytes(shrunk, 10, 's');
     };
     Run({shrunk}, "2");
     EXPECT_EQ(ReadFile(shrunk), std::string(100, '\0'));
+}
+
+// The whole inode as it is now, read through a descriptor that outlives
+// every name of the file.
+std::string ReadThrough(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return std::string();
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+struct ObserverReset {
+    ~ObserverReset() { faults::SetObserverForTesting(nullptr); }
+};
+
+// Data appended between the scan and the erase lies past the recorded size;
+// once the name is gone it would stay readable in the freed blocks. The
+// descriptor held open on the inode sees exactly what those blocks keep.
+TEST_F(DeleteTest, DataAppendedAfterTheScanIsErasedBeforeTheFileGoes) {
+    struct Case {
+        const char* passes;
+        std::size_t original, appended;
+    };
+    const Case cases[] = {
+        {"1", 40000, 30000},  // past two chunk boundaries
+        {"2", 100, 16384},    // a whole chunk more
+        {"3", 0, 5000},       // scanned empty
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.passes);
+        const std::string file = dir / "grows.bin";
+        WriteBytes(file, c.original, 'o');
+        const int held = ::open(file.c_str(), O_RDONLY);
+        ASSERT_GE(held, 0);
+        SetRunHooksForTesting({[&] {
+                                   const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND);
+                                   const std::string tail(c.appended, 'A');
+                                   EXPECT_EQ(::write(fd, tail.data(), tail.size()),
+                                             static_cast<ssize_t>(tail.size()));
+                                   ::close(fd);
+                               },
+                               nullptr});
+        const RunResult result = Run({file}, c.passes);
+        SetRunHooksForTesting({});
+        EXPECT_EQ(result.end, RunEnd::Done) << result.errorText;
+        EXPECT_FALSE(Exists(file));
+        const std::string left = ReadThrough(held);
+        ::close(held);
+        const unsigned lastPass = static_cast<unsigned>(std::stoi(c.passes)) - 1;
+        EXPECT_TRUE(SameBytes(left, PassContent(lastPass, c.original + c.appended, kSeed)));
+    }
+}
+
+// A writer that appends during every pass: no pass ever covers the file, so
+// it is reported and kept rather than unlinked with unerased data.
+TEST_F(DeleteTest, FileThatKeepsGrowingFailsAndIsKept) {
+    const std::string file = dir / "set/growing.log", after = dir / "set/zz-after.bin";
+    WriteBytes(file, 40000, 'o');
+    WriteBytes(after, 100, 'z');
+    const int appender = ::open(file.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(appender, 0);
+    ObserverReset reset;
+    faults::SetObserverForTesting([&](faults::Call call, const char* path) {
+        if (call == faults::Call::Write && std::string(path).find("growing.log") != std::string::npos) {
+            EXPECT_EQ(::write(appender, "more", 4), 4);
+        }
+    });
+    auto set = MakeSet({file, after});
+    DeleteOptions options;
+    options.passesText = "3";
+    options.removeEmptyMode = 0;
+    const RunResult result = DeleteWorker(set.get(), options, cancel, sink);
+    faults::SetObserverForTesting(nullptr);
+    ::close(appender);
+    EXPECT_EQ(result.end, RunEnd::Failed);
+    EXPECT_EQ(result.errorText, ErrorText("Can not erase file", file) + "\r\n" +
+                                    LoadText(IDS_ERASE_KEPT_GROWING));
+    EXPECT_TRUE(Exists(file));
+    EXPECT_EQ(ReadFile(after), std::string(100, 'z'));
 }
 
 TEST_F(DeleteTest, VanishedFileCountsAsDone) {
