@@ -160,6 +160,10 @@ ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunCont
     if (sourceFolder->OpenFile(sourceName, File::Mode::Read, input, state.followLinks,
                                source.isLink ? item.fileId : FileId{}))
         return FailedWith(IDS_ERROR_OPEN_READ, item.path);
+    // What the copy must hold at least: a source cut short while it is
+    // read would otherwise arrive short under its final name.
+    const std::int64_t sizeAtOpen = input.Size();
+    if (sizeAtOpen < 0) return FailedWith(IDS_ERROR_READING_FILE, item.path);
     PrivateTemp temp;
     if (temp.Create(*folder, name)) return FailedWith(IDS_ERROR_CREATE_FILE, destination);
 
@@ -167,11 +171,13 @@ ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunCont
     // the destination name never shows a partial file.
     File& output = temp.file();
     std::uint64_t sinceFlush = 0;
+    std::uint64_t copiedBytes = 0;
     for (;;) {
         const std::int64_t got = input.Read(context.buffer, kTransferBufferSize);
         if (got < 0) return FailedWith(IDS_ERROR_READING_FILE, item.path);
         if (got == 0) break;
         const auto bytes = static_cast<std::uint64_t>(got);
+        copiedBytes += bytes;
         if (!output.Write(context.buffer, static_cast<std::size_t>(bytes)))
             return FailedWith(IDS_ERROR_WRITING_FILE, destination);
         sinceFlush += bytes;
@@ -183,6 +189,10 @@ ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunCont
         if (context.Cancelled()) return StoppedRun();
         context.progress.Add(bytes);
     }
+    // A file that grew while it was read is copied as it was then; one that
+    // lost data is no copy of anything it ever was.
+    if (copiedBytes < static_cast<std::uint64_t>(sizeAtOpen))
+        return FailedWith(IDS_FILE_CHANGED_WHILE_COPIED, item.path);
 
     // Mode and times only now that the data is complete; the file was its
     // owner's alone until here. Times or a mode that cannot be set are not

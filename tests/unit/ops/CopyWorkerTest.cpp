@@ -2,9 +2,12 @@
 // an older destination that survives every failure.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "ops/CopyHelpers.h"
 #include "ops/CopyWorker.h"
+#include "ops/MoveWorker.h"
+#include "model/StringTable.h"
 #include "ops/OpsTestSupport.h"
 #include "platform/Attributes.h"
 #include "platform/Faults.h"
@@ -252,6 +255,72 @@ TEST_F(CopyTest, CancelDuringALargeFileKeepsTheOlderDestination) {
     EXPECT_TRUE(TempFilesUnder(out).empty());
     EXPECT_TRUE(SameBytes(ReadFile(dir / "big.bin"), std::string(1024 * 1024, 'n')));
 }
+
+// The source changes under the reader: at the `onRead`-th read of its
+// data it is cut to `cutTo` bytes, or grown when `cutTo` is larger.
+struct SourceChange {
+    const char* what;
+    bool move;
+    int onRead;
+    std::size_t cutTo;
+    bool olderDestination;
+};
+
+class ChangingSourceTest : public ::testing::TestWithParam<SourceChange> {
+protected:
+    void TearDown() override { faults::SetObserverForTesting(nullptr); }
+    TempDir dir;
+    CancelFlag cancel{0};
+    RecordingSink sink;
+    faults::Guard guard;
+};
+
+TEST_P(ChangingSourceTest, ShortCopyIsNeverNamedAndGrowthIsCopied) {
+    const SourceChange& c = GetParam();
+    constexpr std::size_t kSize = 50000;
+    const std::string source = dir / "src/changes.bin", out = dir / "out";
+    WriteBytes(source, kSize, 's');
+    if (c.olderDestination) WriteFile(out + "/changes.bin", "old");
+    int reads = 0;
+    faults::SetObserverForTesting([&](faults::Call call, const char* path) {
+        if (call != faults::Call::Read || std::string(path) != source || ++reads != c.onRead) return;
+        EXPECT_EQ(::truncate(source.c_str(), static_cast<off_t>(c.cutTo)), 0);
+    });
+    auto set = MakeSet({source});
+    MoveOptions options;
+    options.destinationFolder = out;
+    options.overwriteMode = kOverwriteAlways;
+    const RunResult result = c.move ? MoveWorker(set.get(), options, cancel, sink)
+                                    : CopyWorker(set.get(), options, cancel, sink);
+    faults::SetObserverForTesting(nullptr);
+    EXPECT_TRUE(TempFilesUnder(out).empty());
+    if (c.cutTo > kSize) {
+        // Appended while read: the copy holds the file as it was then.
+        EXPECT_EQ(result.end, RunEnd::Done) << result.errorText;
+        EXPECT_EQ(ReadFile(out + "/changes.bin").size(), c.cutTo);
+        EXPECT_EQ(Exists(source), !c.move);
+        return;
+    }
+    EXPECT_EQ(result.end, RunEnd::Failed);
+    EXPECT_EQ(result.errorText, FormatText(IDS_FILE_CHANGED_WHILE_COPIED, source));
+    if (c.olderDestination) {
+        EXPECT_EQ(ReadFile(out + "/changes.bin"), "old");
+    } else {
+        EXPECT_FALSE(Exists(out + "/changes.bin"));
+    }
+    EXPECT_TRUE(Exists(source));  // a Move keeps the only whole-or-not copy
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CopyAndMove, ChangingSourceTest,
+    ::testing::Values(SourceChange{"CopyEmptiedBeforeFirstRead", false, 1, 0, false},
+                      SourceChange{"CopyCutInFirstChunk", false, 1, 1000, true},
+                      SourceChange{"CopyCutAfterFirstChunk", false, 2, 20000, false},
+                      SourceChange{"CopyGrown", false, 1, 70000, false},
+                      SourceChange{"MoveCutInFirstChunk", true, 1, 1000, false},
+                      SourceChange{"MoveCutAfterFirstChunk", true, 2, 20000, true},
+                      SourceChange{"MoveGrown", true, 2, 60000, false}),
+    [](const ::testing::TestParamInfo<SourceChange>& info) { return std::string(info.param.what); });
 
 TEST(GetFileInfo, FindsFilesAndFoldersWithTrailingSeparators) {
     TempDir dir;
