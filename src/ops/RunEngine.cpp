@@ -1,5 +1,7 @@
 #include "ops/RunEngine.h"
 
+#include <set>
+
 #include "model/StringTable.h"
 #include "ops/TransferBuffer.h"
 #include "platform/FileSystem.h"
@@ -48,6 +50,8 @@ RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSi
     }
     std::vector<FileId> entryIds;
     options.entryIds = &entryIds;
+    std::vector<std::string> passedLinks;
+    if (!options.followFolderLinks) options.passedFolderLinks = &passedLinks;
     ExpandSet(*set, list, options);
     if (options.listed != nullptr) options.listed->Sort();
     if (folders != nullptr) {
@@ -67,6 +71,12 @@ RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSi
         if (entry && !entry->path.empty() && !entryIds[i].Known() && !GetFindData(entry->path, found))
             sink.Notice(FormatText(IDS_NOTICE_NOT_FOUND, entry->path));
     }
+    // What lies below a folder link is left alone by a run that follows no
+    // links; it is said, once for each link however often the set reaches
+    // it, so a run that left files behind does not look complete.
+    std::set<std::string> told;
+    for (const std::string& link : passedLinks)
+        if (told.insert(link).second) sink.Notice(FormatText(IDS_NOTICE_LINK_NOT_FOLLOWED, link));
 
     sink.SetPhase(LoadText(work.PhaseTextId()));
     RunProgress progress(sink);

@@ -22,6 +22,7 @@ public:
           entryLength_(NormalizedPath(entry.path).size()) {
         folders_ = options.folders;
         entered_ = options.enteredFolders;
+        passedLinks_ = options.passedFolderLinks;
     }
 
 protected:
@@ -54,7 +55,12 @@ protected:
         if (entered && entered_ != nullptr) entered_->AddUnsorted(data.device, data.inode);
     }
 
+    void OnFolderLinkPassed(const std::string& path) override {
+        if (passedLinks_ != nullptr) passedLinks_->push_back(path);
+    }
+
 private:
+    std::vector<std::string>* passedLinks_ = nullptr;
     FileIdentities* folders_ = nullptr;
     FileIdentities* entered_ = nullptr;
     const SetEntry& entry_;

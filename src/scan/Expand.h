@@ -28,6 +28,9 @@ struct ExpandOptions {
     // names it listed, unsorted.
     FileIdentities* folders = nullptr;
     FileIdentities* enteredFolders = nullptr;
+    // When set, receives the full path of every link to a folder that the
+    // scan passed over because it follows no links, in the order met.
+    std::vector<std::string>* passedFolderLinks = nullptr;
 };
 
 // Every entry in set order; stops after the entry during which the list

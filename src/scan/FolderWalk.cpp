@@ -45,6 +45,8 @@ std::uint64_t FolderWalk::WalkCurrent() {
             const bool enter = includeSubfolders_ && data.name[0] != '.' &&
                                (!data.isLink || followFolderLinks_) && !OnWalkPath(data);
             if (data.name != "." && data.name != ".." && !data.isLink) OnFolder(data, enter);
+            if (data.isLink && !followFolderLinks_ && includeSubfolders_ && data.name[0] != '.')
+                OnFolderLinkPassed(path_);
             if (!enter) continue;
             walkPath_.emplace_back(data.device, data.inode);
             if (data.isLink) ++linksEntered_;

@@ -38,6 +38,10 @@ protected:
     // lists what the folder holds.
     virtual void OnFolder(const FindData& /*data*/, bool /*entered*/) {}
 
+    // A link to a folder that the walk would have entered were it a folder
+    // and not a link; `path` is the link's full path.
+    virtual void OnFolderLinkPassed(const std::string& /*path*/) {}
+
     // During OnFile: device and inode of the folder that holds the file,
     // and whether a folder link was entered below the start to reach it.
     std::pair<std::uint64_t, std::uint64_t> CurrentFolder() const {
