@@ -107,13 +107,14 @@ std::unique_ptr<Operation> BuildOperation(const std::string& kindWord, const Arg
 }
 
 // The run dialog of the operation's kind, filled from the record.
-RunResult RunSaved(const Operation& operation, const FileSet& set, CancelFlag& cancel,
-                   RunSink& sink) {
+RunResult RunSaved(const Operation& operation, const FileSet& set, const std::string& dataFolder,
+                   CancelFlag& cancel, RunSink& sink) {
     switch (operation.kind) {
         case OPERATION_DELETE: {
             DeleteOptions options;
             options.passesText = std::to_string(operation.erasePasses);
             options.removeEmptyMode = EmptyFolderModeOf(operation.flags);
+            options.dataFolder = dataFolder;
             return DeleteWorker(&set, options, cancel, sink);
         }
         case OPERATION_COPY: {
@@ -129,6 +130,7 @@ RunResult RunSaved(const Operation& operation, const FileSet& set, CancelFlag& c
             options.overwriteMode = operation.overwriteMode;
             options.skipIfMissing = SkipIfMissing(operation.flags) ? 1 : 0;
             options.removeEmptyMode = EmptyFolderModeOf(operation.flags);
+            options.dataFolder = dataFolder;
             return MoveWorker(&set, options, cancel, sink);
         }
         default: {
@@ -247,12 +249,15 @@ int CommandRun(const Context& context, const Arguments& raw) {
     if (operation.kind != OPERATION_DELETE && Trim(operation.destination).empty()) {
         throw UsageError("operation " + args.operands[0] + " has no destination folder");
     }
+    if ((operation.kind == OPERATION_DELETE || operation.kind == OPERATION_MOVE) &&
+        RefuseDataFolderRun(*set, context.dataFolder))
+        return kExitFailed;
     if (operation.kind == OPERATION_COPY || operation.kind == OPERATION_MOVE) {
         std::string folder = Trim(operation.destination);
         if (!PrepareDestination(*set, folder)) return kExitFailed;
     }
     const int status = ExecuteRun(context, [&](CancelFlag& cancel, RunSink& sink) {
-        return RunSaved(operation, *set, cancel, sink);
+        return RunSaved(operation, *set, context.dataFolder, cancel, sink);
     });
     if (status != kExitOk) return status;
     BeforeRecording();

@@ -29,6 +29,7 @@ int CommandDelete(const Context& context, const Arguments& raw) {
     // Read as the passes box is read: leading digits, capped by the worker.
     options.passesText = args.Value("--passes").value_or("0");
     options.removeEmptyMode = ParseRemoveEmpty(args, 0);
+    options.dataFolder = context.dataFolder;
     SetList sets = LoadSets(context);
     const FileSet& set = RequireSet(sets, args.operands[0]);
     return ExecuteRun(context, [&](CancelFlag& cancel, RunSink& sink) {
@@ -61,8 +62,10 @@ int CommandMove(const Context& context, const Arguments& raw) {
     options.skipIfMissing = args.Has("--skip-missing") ? 1 : 0;
     options.removeEmptyMode = ParseRemoveEmpty(args, 0);
     options.destinationFolder = RequireFolderOperand(args.operands[1], "DEST");
+    options.dataFolder = context.dataFolder;
     SetList sets = LoadSets(context);
     const FileSet& set = RequireSet(sets, args.operands[0]);
+    if (RefuseDataFolderRun(set, options.dataFolder)) return kExitFailed;
     if (!PrepareDestination(set, options.destinationFolder)) return kExitFailed;
     return ExecuteRun(context, [&](CancelFlag& cancel, RunSink& sink) {
         return MoveWorker(&set, options, cancel, sink);

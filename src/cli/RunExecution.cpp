@@ -6,6 +6,7 @@
 #include "cli/TerminalProgress.h"
 #include "model/StringTable.h"
 #include "ops/CopyIntoItself.h"
+#include "ops/DataFolderGuard.h"
 #include "platform/Paths.h"
 
 namespace kivo::cli {
@@ -67,6 +68,12 @@ bool PrepareDestination(const FileSet& set, std::string& folder) {
         return false;
     }
     return PrepareDestination(folder);
+}
+
+bool RefuseDataFolderRun(const FileSet& set, const std::string& dataFolder) {
+    if (!SetHoldsDataFolder(set, dataFolder)) return false;
+    PrintMessage(FormatText(IDS_SET_HOLDS_DATA_FOLDER, dataFolder));
+    return true;
 }
 
 }  // namespace kivo::cli

@@ -32,4 +32,9 @@ bool PrepareDestination(std::string& folder);
 // a folder into itself:\r\n%s").
 bool PrepareDestination(const FileSet& set, std::string& folder);
 
+// Delete and Move: true, with "This set holds Kivo's own data folder: %s"
+// printed, when a run of `set` would remove the data folder or its stores.
+// Checked before anything is made, as the run itself checks again.
+bool RefuseDataFolderRun(const FileSet& set, const std::string& dataFolder);
+
 }  // namespace kivo::cli

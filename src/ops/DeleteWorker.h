@@ -11,6 +11,8 @@ namespace kivo {
 struct DeleteOptions {
     std::string passesText = "0";  // leading digits, capped at 257
     int removeEmptyMode = 0;       // 0 Yes, 1 No, 2 Sub-folders only
+    // The program's own data folder: a set that holds it is refused.
+    std::string dataFolder;
 };
 
 // Runs on the caller's thread until the run ends. `set` may be null.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/StringTable.h"
+#include "ops/DataFolderGuard.h"
 #include "ops/FileTransfer.h"
 #include "ops/ItemFolders.h"
 #include "ops/RemoveEmptyFolders.h"
@@ -30,7 +31,8 @@ public:
     std::uint64_t Total(const ItemList& list) const override { return list.TotalSize(); }
 
     ItemOutcome BeforeScan(const FileSet& set) override {
-        return RefuseCopyIntoItself(set, options_);
+        if (ItemOutcome end = RefuseCopyIntoItself(set, options_)) return end;
+        return RefuseDataFolder(set, options_.dataFolder);
     }
     FileIdentities* ListedFiles() override { return &state_.files.listed(); }
     ScannedFolders* Folders() override { return &folders_; }

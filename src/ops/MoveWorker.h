@@ -7,6 +7,8 @@ namespace kivo {
 
 struct MoveOptions : CopyOptions {
     int removeEmptyMode = 0;  // 0 Yes, 1 No, 2 Sub-folders only
+    // The program's own data folder: a set that holds it is refused.
+    std::string dataFolder;
 };
 
 // Runs on the caller's thread until the run ends. `set` may be null.

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "model/Operation.h"
+#include "platform/Paths.h"
 #include "ui/common/OperationControls.h"
 
 namespace kivo {
@@ -71,6 +72,7 @@ RunDialogBase::Job DeleteRunDialog::PrepareJob() {
     // Not checked here: the engine reads the leading digits and caps them.
     options.passesText = passes_->text().toStdString();
     options.removeEmptyMode = std::max(0, emptyFolders_->checkedId());
+    options.dataFolder = DataFolder();
     return [set = SelectedSetCopy(), options, runner = runner_](CancelFlag& cancel,
                                                                  RunSink& sink) {
         return runner(set.get(), options, cancel, sink);

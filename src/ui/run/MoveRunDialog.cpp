@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "model/Operation.h"
+#include "platform/Paths.h"
 #include "ops/MoveWorker.h"
 #include "ui/common/OperationControls.h"
 
@@ -31,6 +32,7 @@ RunDialogBase::Job MoveRunDialog::PrepareJob() {
     MoveOptions options;
     if (!PrepareDestination(options)) return {};
     options.removeEmptyMode = std::max(0, emptyFolders_->checkedId());
+    options.dataFolder = DataFolder();
     return [set = SelectedSetCopy(), options](CancelFlag& cancel, RunSink& sink) {
         return MoveWorker(set.get(), options, cancel, sink);
     };
