@@ -152,5 +152,62 @@ TEST_F(RunSafety, ASetFolderThatIsALinkIsFollowedAndKeptByDeleteAndMove) {
     }
 }
 
+TEST_F(RunSafety, DeleteAndMoveOfASetHoldingTheDataFolderAreRefused) {
+    WriteFile("docs/a.txt", "a");
+    // The tree holds the data folder; the set takes the tree with sub-folders.
+    CliOk({"set-add", "Tree", At("")});
+    CliOk({"set-add", "Stores", SetStore()});
+    CliOk({"bind", "delete", "Tree", "--passes", "1"});
+    // Binding makes its destination folder; the refused run must leave it
+    // empty.
+    CliOk({"bind", "move", "Tree", At("bound-dest")});
+    const std::string sets = ReadBytes(SetStore()), operations = ReadBytes(BindingStore());
+    ASSERT_FALSE(sets.empty());
+    ASSERT_FALSE(operations.empty());
+    const std::vector<std::vector<std::string>> runs = {
+        {"delete", "Tree"},
+        {"delete", "Stores", "--passes", "3"},
+        {"move", "Tree", At("new-dest")},
+        {"move", "Stores", At("new-dest")},
+        {"run", "delete:Tree"},
+        {"run", "move:Tree"},
+    };
+    for (const auto& args : runs) {
+        const CliResult result = Cli(args);
+        EXPECT_EQ(result.status, 1) << args[0] << " " << args[1];
+        EXPECT_EQ(result.err, "This set holds Kivo's own data folder: " + DataDir() + "\n");
+        EXPECT_EQ(ReadBytes(SetStore()), sets);
+        EXPECT_EQ(ReadBytes(BindingStore()), operations);
+        EXPECT_EQ(ReadBytes(At("docs/a.txt")), "a");
+        EXPECT_FALSE(fs::exists(At("new-dest")));
+        EXPECT_TRUE(fs::is_empty(At("bound-dest")));
+    }
+    // Copy takes nothing away: it goes ahead.
+    CliOk({"copy", "Stores", At("docs/copied")});
+    EXPECT_EQ(ReadBytes(At("docs/copied/kivos.kvd")), sets);
+}
+
+TEST_F(RunSafety, FolderLinksBelowASetFolderAreNamedByDeleteAndMove) {
+    for (const char* command : {"delete", "move"}) {
+        WriteFile("outside/kept.txt", "kept");
+        WriteFile("S/own.txt", "own");
+        fs::create_directories(At("S/sub"));
+        fs::create_directory_symlink(At("outside"), At("S/sub/linked"));
+        CliOk({"set-add", "S", At("S")});
+        std::vector<std::string> args = {command, "S"};
+        if (command == std::string("move")) args.push_back(At("moved"));
+        const CliResult result = Cli(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(Lines(result.err),
+                  std::vector<std::string>{"Link not followed, skipped: " + At("S/sub/linked")})
+            << command;
+        EXPECT_FALSE(fs::exists(At("S/own.txt"))) << command;
+        EXPECT_EQ(ReadBytes(At("outside/kept.txt")), "kept");
+        CliOk({"set-remove", "S"});
+        fs::remove_all(At("S"));
+        fs::remove_all(At("moved"));
+    }
+}
+
 }  // namespace
 }  // namespace kivo::clitest
