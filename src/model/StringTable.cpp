@@ -67,6 +67,11 @@ constexpr Entry kTable[] = {
     {IDS_NOTICE_NOT_FOUND, "Not found, skipped: %s"},
     {IDS_NOTICE_LINK_AS_FILE, "Written as a file holding its target, the link could lead outside the target folder: %s"},
     {IDS_UNSUPPORTED_ENCRYPTION, "Unsupported encryption"},
+    {IDS_NOTICE_NOT_FULL_PATH, "Not a full path, skipped: %s"},
+    {IDS_WHOLE_NUMBER_RANGE, "%s must be a whole number from %s to %s."},
+    {IDS_STORED_AS, "Stored as: %s"},
+    {IDS_WHOLE_FILE_SYSTEM, "The whole file system cannot be a set entry."},
+    {IDS_AMBIGUOUS_NAME, "The name \"%s\" is ambiguous: %s differ only in letter case; give the exact name."},
 };
 
 }  // namespace

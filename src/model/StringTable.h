@@ -59,6 +59,11 @@ enum StringId : int {
     IDS_NOTICE_NOT_FOUND = 5059,
     IDS_NOTICE_LINK_AS_FILE = 5070,
     IDS_UNSUPPORTED_ENCRYPTION = 5060,
+    IDS_NOTICE_NOT_FULL_PATH = 5090,
+    IDS_WHOLE_NUMBER_RANGE = 5091,
+    IDS_STORED_AS = 5092,
+    IDS_WHOLE_FILE_SYSTEM = 5093,
+    IDS_AMBIGUOUS_NAME = 5094,
 };
 
 // The text of an id; empty for an unknown id.
