@@ -38,7 +38,7 @@ const std::vector<Command>& Table() {
         "  only when every entry passes.\n" +
         kPasswordLines;
     static const std::string bindUsage =
-        std::string("bind delete SET [--passes N] [--remove-empty yes|no|sub]\n"
+        std::string("bind delete SET [--passes PASSES] [--remove-empty yes|no|sub]\n"
                     "bind copy SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
                     "bind move SET DEST [--overwrite always|never|if-older] [--skip-missing]\n"
                     "          [--remove-empty yes|no|sub]\n"
@@ -47,7 +47,7 @@ const std::vector<Command>& Table() {
         kPasswordChoice +
         "  Saves an operation as the last one of the list. SET must exist; DEST is\n"
         "  created. Defaults: 0 passes, remove empty folders \"yes\", overwrite \"always\".\n"
-        "  --passes N              overwrite passes, 0 to 999 (runs cap them at 257)\n"
+        "  --passes PASSES         overwrite passes, a whole number from 0 to 257\n"
         "  --remove-empty MODE     remove emptied folders: yes, no, sub (sub-folders only)\n"
         "  --overwrite MODE        always, never or if-older\n"
         "  --skip-missing          copy or move only files that exist in DEST already\n"
@@ -62,6 +62,9 @@ const std::vector<Command>& Table() {
          "set-add SET PATH... [--no-subfolders] [--include TEXT | --exclude TEXT]\n"
          "  Appends one entry per PATH (a file or a folder) to SET, creating SET when\n"
          "  there is none of that name (1 to 24 characters, unique ignoring case).\n"
+         "  A \"..\" after a link leads to the parent of the link's target, as the\n"
+         "  kernel takes it; \"Stored as: PATH\" tells the path kept when it is not the\n"
+         "  one typed. The root \"/\" can not be an entry.\n"
          "  The options apply to folder entries:\n"
          "  --no-subfolders         do not scan sub-folders\n"
          "  --include TEXT          take only files matching the patterns of TEXT\n"
@@ -76,10 +79,10 @@ const std::vector<Command>& Table() {
          "  One line per file of SET: relative name, size in bytes, full path; then\n"
          "  the file count and total size.\n"},
         {"delete", CommandDelete,
-         "delete SET [--passes TEXT] [--remove-empty yes|no|sub]\n"
+         "delete SET [--passes PASSES] [--remove-empty yes|no|sub]\n"
          "  Overwrites and deletes the files of SET. The deleted files can not be\n"
          "  recovered.\n"
-         "  --passes TEXT           overwrite passes (leading digits, at most 257; default 0)\n"
+         "  --passes PASSES         overwrite passes, a whole number 0 to 257 (default 0)\n"
          "  --remove-empty MODE     remove emptied folders: yes (default), no, sub\n"
          "                          (sub-folders only)\n"},
         {"copy", CommandCopy,

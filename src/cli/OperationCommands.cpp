@@ -5,6 +5,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Numbers.h"
 #include "cli/Output.h"
 #include "cli/PathArgs.h"
 #include "cli/Password.h"
@@ -13,6 +14,7 @@
 #include "model/ZipOutputPath.h"
 #include "ops/DeleteWorker.h"
 #include "ops/MoveWorker.h"
+#include "ops/WipePattern.h"
 #include "platform/Paths.h"
 #include "zip/ZipWorker.h"
 
@@ -20,21 +22,12 @@ namespace kivo::cli {
 
 namespace {
 
-constexpr std::size_t kMaxPassesDigits = 3;   // the passes box holds three digits
 constexpr std::size_t kMaxZipNameCharacters = 32;  // the name boxes' limit
 constexpr const char* kForbiddenNameCharacters = "/\\:*?\"<>|";
 
 std::string KindText(std::int32_t kind) {
     if (kind >= OPERATION_DELETE && kind <= OPERATION_ZIP) return LoadText(IDS_ROW_DELETE + kind);
     return std::to_string(kind);
-}
-
-std::uint32_t ParseBindPasses(const ParsedArgs& args) {
-    const std::string text = Trim(args.Value("--passes").value_or("0"));
-    bool digits = !text.empty() && text.size() <= kMaxPassesDigits;
-    for (char c : text) digits = digits && c >= '0' && c <= '9';
-    if (!digits) throw UsageError("--passes takes a number from 0 to 999, not \"" + text + "\"");
-    return static_cast<std::uint32_t>(std::stoul(text));
 }
 
 std::string CheckZipName(const std::string& option, const std::string& typed) {
@@ -65,7 +58,10 @@ std::unique_ptr<Operation> BuildOperation(const std::string& kindWord, const Arg
         args = ParseArgs(raw, {{"--passes", true}, {"--remove-empty", true}});
         args.RequireOperands(1, 1, "bind delete");
         operation->kind = OPERATION_DELETE;
-        operation->erasePasses = ParseBindPasses(args);
+        // The bind dialog's box takes three digits, but a run erases at most
+        // kMaxPasses times: a bigger number saved would be cut silently.
+        operation->erasePasses = static_cast<std::uint32_t>(
+            WholeNumberOption(args, "--passes", "PASSES", 0, kMaxPasses, 0));
         operation->flags = WithEmptyFolderMode(0, ParseRemoveEmpty(args, 0));
     } else if (kindWord == "copy" || kindWord == "move") {
         const bool move = kindWord == "move";

@@ -21,4 +21,13 @@ std::string AbsolutePath(const std::string& typed) {
     return result;
 }
 
+std::string FullPathAsTyped(const std::string& typed) {
+    const std::string text = Trim(typed);
+    if (text.empty() || text.front() == '/') return text;
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (error) return std::string();
+    return JoinPath(here.string(), text);
+}
+
 }  // namespace kivo::cli

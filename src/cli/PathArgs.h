@@ -12,4 +12,8 @@ namespace kivo::cli {
 // normalised. Empty stays empty.
 std::string AbsolutePath(const std::string& typed);
 
+// Trimmed and, when relative, put after the working folder; nothing else:
+// what its "." and ".." mean is for the file system to say.
+std::string FullPathAsTyped(const std::string& typed);
+
 }  // namespace kivo::cli

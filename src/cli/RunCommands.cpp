@@ -3,11 +3,13 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Numbers.h"
 #include "cli/PathArgs.h"
 #include "cli/Password.h"
 #include "cli/RunExecution.h"
 #include "ops/DeleteWorker.h"
 #include "ops/MoveWorker.h"
+#include "ops/WipePattern.h"
 #include "zip/ZipWorker.h"
 
 namespace kivo::cli {
@@ -26,8 +28,8 @@ int CommandDelete(const Context& context, const Arguments& raw) {
     const ParsedArgs args = ParseArgs(raw, {{"--passes", true}, {"--remove-empty", true}});
     args.RequireOperands(1, 1, "delete");
     DeleteOptions options;
-    // Read as the passes box is read: leading digits, capped by the worker.
-    options.passesText = args.Value("--passes").value_or("0");
+    options.passesText =
+        std::to_string(WholeNumberOption(args, "--passes", "PASSES", 0, kMaxPasses, 0));
     options.removeEmptyMode = ParseRemoveEmpty(args, 0);
     options.dataFolder = context.dataFolder;
     SetList sets = LoadSets(context);

@@ -13,6 +13,7 @@
 #include "cli/PathArgs.h"
 #include "cli/TerminalProgress.h"
 #include "model/EntryDescription.h"
+#include "model/EntryPath.h"
 #include "model/SetName.h"
 #include "ops/RunEngine.h"
 #include "model/StringTable.h"
@@ -45,8 +46,26 @@ FolderOptions ReadFolderOptions(const ParsedArgs& args) {
     return options;
 }
 
+// The path an entry keeps for what was typed: made full against the working
+// folder, its ".." steps taken as the kernel takes them.
+std::string EntryPathFor(const std::string& typed) {
+    const std::string full = FullPathAsTyped(typed);
+    if (full.empty()) throw UsageError("no file or folder \"\"");
+    const EntryPathResult result = StoredEntryPath(full);
+    switch (result.problem) {
+        case EntryPathProblem::None:
+            return result.stored;
+        case EntryPathProblem::WholeFileSystem:
+            throw UsageError(LoadText(IDS_WHOLE_FILE_SYSTEM));
+        case EntryPathProblem::NotFullPath:
+        case EntryPathProblem::Unreachable:
+            break;
+    }
+    throw UsageError("no file or folder " + full);
+}
+
 std::unique_ptr<SetEntry> MakeEntry(const std::string& typed, const FolderOptions& options) {
-    const std::string path = AbsolutePath(typed);
+    const std::string path = EntryPathFor(typed);
     auto entry = std::make_unique<SetEntry>();
     entry->path = path;
     switch (ClassifyEntry(path)) {
@@ -92,10 +111,16 @@ int CommandSetAdd(const Context& context, const Arguments& raw) {
     // Every path is checked before the stores are touched: a refused path
     // must leave them as they were.
     std::vector<std::unique_ptr<SetEntry>> entries;
+    // What the set will name where it is not what was typed: a ".." after
+    // a link leads elsewhere than the text suggests.
+    std::vector<std::string> notes;
     for (std::size_t i = 1; i < args.operands.size(); ++i) {
         entries.push_back(MakeEntry(args.operands[i], options));
+        if (entries.back()->path != NormalizedPath(Trim(args.operands[i]))) {
+            notes.push_back(FormatText(IDS_STORED_AS, entries.back()->path));
+        }
     }
-    return ChangeStores(context, [&](StoreSnapshot& stores) {
+    const int status = ChangeStores(context, [&](StoreSnapshot& stores) {
         SetList& sets = stores.sets;
         FileSet* set = FindSet(sets, Trim(args.operands[0]));
         if (set == nullptr) {
@@ -107,6 +132,10 @@ int CommandSetAdd(const Context& context, const Arguments& raw) {
         for (auto& entry : entries) set->entries.push_back(std::move(entry));
         stores.setsChanged = true;
     });
+    if (status == kExitOk) {
+        for (const std::string& note : notes) PrintRow({note});
+    }
+    return status;
 }
 
 int CommandSetRemove(const Context& context, const Arguments& raw) {
@@ -115,9 +144,10 @@ int CommandSetRemove(const Context& context, const Arguments& raw) {
     return ChangeStores(context, [&](StoreSnapshot& stores) {
         const FileSet& set = RequireSet(stores.sets, args.operands[0]);
         const std::string removedName = set.name;
+        const std::vector<std::string> others = OtherSetNames(stores.sets, &set);
         std::erase_if(stores.sets.sets,
                       [&](const auto& candidate) { return candidate.get() == &set; });
-        RemoveSet(stores.operations.operations, removedName);
+        RemoveSet(stores.operations.operations, removedName, others);
         stores.setsChanged = true;
         stores.operationsChanged = true;
     });
@@ -134,7 +164,8 @@ int CommandSetRename(const Context& context, const Arguments& raw) {
         stores.setsChanged = true;
         // A change of letter case only stays with the set: its operations
         // find it all the same.
-        stores.operationsChanged = RenameSet(stores.operations.operations, oldName, newName) != 0;
+        stores.operationsChanged = RenameSet(stores.operations.operations, oldName, newName,
+                                             OtherSetNames(stores.sets, &set)) != 0;
     });
 }
 

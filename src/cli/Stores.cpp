@@ -1,12 +1,15 @@
 #include "cli/Stores.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
+#include "model/NameLookup.h"
 #include "model/SetName.h"
+#include "model/StringTable.h"
 #include "platform/Paths.h"
 
 namespace kivo::cli {
@@ -29,6 +32,25 @@ int KindOfWord(const std::string& word) {
         if (SameSetName(word, kKindWords[kind])) return kind;
     }
     return -1;
+}
+
+// Names that differ only in letter case are told apart by their spelling;
+// a name that fits several spellings but none exactly is refused.
+NameMatch RequireUnambiguous(const std::vector<std::string_view>& names, const std::string& typed) {
+    NameMatch match = MatchName(names, typed);
+    if (match.result != NameMatchResult::Ambiguous) return match;
+    std::vector<std::string_view> spellings;
+    for (std::size_t i : match.candidates) {
+        if (std::find(spellings.begin(), spellings.end(), names[i]) == spellings.end()) {
+            spellings.push_back(names[i]);
+        }
+    }
+    std::string listed;
+    for (std::size_t i = 0; i < spellings.size(); ++i) {
+        if (i > 0) listed += i + 1 == spellings.size() ? " and " : ", ";
+        listed += "\"" + std::string(spellings[i]) + "\"";
+    }
+    throw UsageError(FormatWith(LoadText(IDS_AMBIGUOUS_NAME), {typed, listed}));
 }
 
 std::function<void()> gBeforeRecording;
@@ -161,10 +183,18 @@ int ChangeStores(const Context& context, const std::function<void(StoreSnapshot&
 }
 
 FileSet* FindSet(SetList& sets, const std::string& name) {
-    for (auto& set : sets.sets) {
-        if (SameSetName(set->name, name)) return set.get();
+    std::vector<std::string_view> names;
+    for (const auto& set : sets.sets) names.push_back(set->name);
+    const NameMatch match = RequireUnambiguous(names, name);
+    return match.found() ? sets.sets[match.index].get() : nullptr;
+}
+
+std::vector<std::string> OtherSetNames(const SetList& sets, const FileSet* except) {
+    std::vector<std::string> names;
+    for (const auto& set : sets.sets) {
+        if (set.get() != except) names.push_back(set->name);
     }
-    return nullptr;
+    return names;
 }
 
 FileSet& RequireSet(SetList& sets, const std::string& name) {
@@ -196,10 +226,16 @@ std::size_t OperationIndex(const std::string& typed, const OperationList& operat
         if (kind < 0 || setName.empty()) {
             throw UsageError("\"" + typed + "\" is not N or KIND:SET (KIND: delete, copy, move or zip)");
         }
+        std::vector<std::size_t> ofKind;
+        std::vector<std::string_view> names;
         for (std::size_t i = 0; i < operations.operations.size(); ++i) {
             const Operation& operation = *operations.operations[i];
-            if (operation.kind == kind && SameSetName(operation.setName, setName)) return i;
+            if (operation.kind != kind) continue;
+            ofKind.push_back(i);
+            names.push_back(operation.setName);
         }
+        const NameMatch match = RequireUnambiguous(names, setName);
+        if (match.found()) return ofKind[match.index];
         throw UsageError("no saved " + std::string(kKindWords[kind]) + " operation on the set \"" +
                          setName + "\" (see kivo-cli ops)");
     }

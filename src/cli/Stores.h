@@ -3,6 +3,7 @@
 // and finding a set the way the run dialogs' set chooser does.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "model/OperationList.h"
 #include "model/SetList.h"
@@ -58,10 +59,17 @@ int ChangeStores(const Context& context, const std::function<void(StoreSnapshot&
 void SetBeforeRecordingHook(std::function<void()> hook);
 void BeforeRecording();
 
-// The first set whose name equals `name` ignoring letter case, or null.
+// The set named `name`: the one spelled exactly so, else the one whose name
+// equals it ignoring letter case, or null. A name that fits sets whose
+// names differ only in letter case, none of them spelled exactly so, is a
+// usage error (ambiguous).
 FileSet* FindSet(SetList& sets, const std::string& name);
 // The same, but a missing set is a usage error.
 FileSet& RequireSet(SetList& sets, const std::string& name);
+
+// The names of all sets but `except`, for the cascades of a rename or a
+// removal into the operations.
+std::vector<std::string> OtherSetNames(const SetList& sets, const FileSet* except);
 
 // The set editor's name rule: trimmed, 1 to 24 characters, different from
 // every name in `sets` but `except` (compared ignoring letter case).
@@ -75,8 +83,8 @@ std::size_t CharacterCount(const std::string& text);
 // The saved operation an argument names, as an index: its number N (from
 // 1), or KIND:SET, the first operation of that kind (delete, copy, move,
 // zip) on that set, which stays right when rows above it are removed.
-// Letter case is ignored in both halves, as in set names. A usage error
-// when none matches.
+// Letter case is ignored in both halves, as in set names, and the set name
+// is matched as FindSet matches it. A usage error when none matches.
 std::size_t OperationIndex(const std::string& typed, const OperationList& operations);
 
 }  // namespace kivo::cli

@@ -1,5 +1,6 @@
 #include "model/EntryDescription.h"
 
+#include "model/EntryPath.h"
 #include "model/FileSet.h"
 #include "model/PatternList.h"
 #include "model/StringTable.h"
@@ -17,6 +18,9 @@ constexpr const char* kJoinFormat = "%s; %s";
 }  // namespace
 
 EntryKind ClassifyEntry(const std::string& path) {
+    // A path that is no full path names nothing, whatever the working
+    // folder holds.
+    if (!IsFullPath(path)) return EntryKind::Missing;
     if (IsFolder(path)) return EntryKind::Folder;
     if (PathExists(path)) return EntryKind::File;
     return EntryKind::Missing;

@@ -10,6 +10,7 @@ class SetEntry;
 // What an entry's path names right now; the set store does not record it.
 enum class EntryKind { Missing, File, Folder };
 
+// Missing also for a path that is no full path.
 EntryKind ClassifyEntry(const std::string& path);
 
 // Missing: empty. File: "Individual File". Folder: "Scan Sub-folder; " when

@@ -14,10 +14,19 @@ bool Operation::Serialize(Archive& archive) {
                     archive.UInt32(erasePasses) && archive.String(zipPassword) &&
                     archive.String(zipName) && archive.Int32(zipNameByTime) &&
                     archive.UInt32(high) && archive.UInt32(low) && archive.UInt32(flags);
-    if (ok && archive.IsLoading()) {
-        lastRun = (static_cast<FileTime>(high) << 32) | low;
+    if (!ok || !archive.IsLoading()) return ok;
+    lastRun = (static_cast<FileTime>(high) << 32) | low;
+    // No dialog writes any other mode. Taking an unknown overwrite mode as
+    // one of the known ones would let a damaged record overwrite files the
+    // user chose to keep, so such a record is damage, as a cut one is. A
+    // kind that has no use for a field keeps whatever it holds.
+    const bool copying = kind == OPERATION_COPY || kind == OPERATION_MOVE;
+    const bool emptying = kind == OPERATION_DELETE || kind == OPERATION_MOVE;
+    const int emptyFolderMode = EmptyFolderModeOf(flags);
+    if (copying && (overwriteMode < OVERWRITE_ALWAYS || overwriteMode > OVERWRITE_IF_OLDER)) {
+        return false;
     }
-    return ok;
+    return !emptying || emptyFolderMode <= EMPTY_FOLDERS_SUBFOLDERS_ONLY;
 }
 
 std::string Operation::Label() const {

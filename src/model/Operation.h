@@ -49,7 +49,9 @@ public:
     std::uint32_t flags = 0;
 
     // Reads or writes one record of the binding store; the direction is the
-    // archive's. The last-run time is stored high half first.
+    // archive's. The last-run time is stored high half first. A record read
+    // with an overwrite or empty-folder mode outside 0..2, for a kind that
+    // uses it, is damaged: false.
     bool Serialize(Archive& archive);
 
     // The row label: the set name alone until the first completed run, then
@@ -65,7 +67,7 @@ constexpr int kFlagEmptyFolderShift = 1;
 
 bool SkipIfMissing(std::uint32_t flags);
 std::uint32_t WithSkipIfMissing(std::uint32_t flags, bool skip);
-// 0..3 as stored; the dialogs only produce 0..2.
+// 0..3 from the bits; a Delete or Move loaded from a store holds 0..2.
 int EmptyFolderModeOf(std::uint32_t flags);
 // Replaces both mode bits and keeps every other bit.
 std::uint32_t WithEmptyFolderMode(std::uint32_t flags, int mode);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "model/Archive.h"
+#include "model/NameLookup.h"
 #include "model/SetName.h"
 #include "model/StoreFile.h"
 
@@ -92,10 +93,15 @@ std::size_t FindSavedOperation(const Operations& operations, const Operation& re
 }
 
 std::size_t RenameSet(Operations& operations, std::string_view oldName, std::string_view newName) {
+    return RenameSet(operations, oldName, newName, {});
+}
+
+std::size_t RenameSet(Operations& operations, std::string_view oldName, std::string_view newName,
+                      const std::vector<std::string>& otherSets) {
     if (SameSetName(oldName, newName)) return 0;
     std::size_t changed = 0;
     for (auto& operation : operations) {
-        if (SameSetName(operation->setName, oldName)) {
+        if (MeansSet(operation->setName, oldName, otherSets)) {
             operation->setName = std::string(newName);
             ++changed;
         }
@@ -104,8 +110,13 @@ std::size_t RenameSet(Operations& operations, std::string_view oldName, std::str
 }
 
 std::size_t RemoveSet(Operations& operations, std::string_view name) {
-    const auto bound = [name](const std::unique_ptr<Operation>& operation) {
-        return SameSetName(operation->setName, name);
+    return RemoveSet(operations, name, {});
+}
+
+std::size_t RemoveSet(Operations& operations, std::string_view name,
+                      const std::vector<std::string>& otherSets) {
+    const auto bound = [&](const std::unique_ptr<Operation>& operation) {
+        return MeansSet(operation->setName, name, otherSets);
     };
     const std::size_t before = operations.size();
     operations.erase(std::remove_if(operations.begin(), operations.end(), bound),

@@ -53,10 +53,19 @@ std::size_t FindSavedOperation(const Operations& operations, const Operation& re
 // on: the operations still find their set. Returns how many operations
 // changed; the caller saves the store when that is not zero.
 std::size_t RenameSet(Operations& operations, std::string_view oldName, std::string_view newName);
+// The same in a store whose other sets are named `otherSets`: only the
+// operations that mean the renamed set (MeansSet) follow it, so renaming
+// "WORK" leaves the operations of "Work" where they are.
+std::size_t RenameSet(Operations& operations, std::string_view oldName, std::string_view newName,
+                      const std::vector<std::string>& otherSets);
 
 // After a set was removed: every operation bound to `name` (any letter case)
 // is removed, keeping the order of the others. Returns how many were
 // removed; the caller saves the store after every call, even when none was.
 std::size_t RemoveSet(Operations& operations, std::string_view name);
+// The same in a store whose remaining sets are named `otherSets`: only the
+// operations that mean the removed set (MeansSet) go.
+std::size_t RemoveSet(Operations& operations, std::string_view name,
+                      const std::vector<std::string>& otherSets);
 
 }  // namespace kivo

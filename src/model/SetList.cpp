@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "model/Archive.h"
+#include "model/EntryPath.h"
 #include "model/StoreFile.h"
 
 namespace kivo {
@@ -38,12 +39,32 @@ std::vector<const FileSet*> Borrow(const std::vector<std::unique_ptr<FileSet>>& 
     return view;
 }
 
+// An entry that is not a full path came from no editor of ours. It is kept,
+// so that nothing the user wrote is lost, but the store counts as damaged:
+// it is reported, and copied aside before it is written over.
+StoreRead WithEntriesChecked(StoreRead read, const std::vector<std::unique_ptr<FileSet>>& sets,
+                             std::size_t firstNew) {
+    for (std::size_t i = firstNew; i < sets.size(); ++i) {
+        for (const auto& entry : sets[i]->entries) {
+            if (!entry->path.empty() && !IsFullPath(entry->path)) {
+                read.state = StoreState::Damaged;
+                return read;
+            }
+        }
+    }
+    return read;
+}
+
 }  // namespace
 
-StoreRead SetList::Load(const std::string& path) { return ReadStoreFile(path, SetReader(sets)); }
+StoreRead SetList::Load(const std::string& path) {
+    const std::size_t before = sets.size();
+    return WithEntriesChecked(ReadStoreFile(path, SetReader(sets)), sets, before);
+}
 
 StoreRead SetList::LoadFromBytes(std::string_view bytes) {
-    return ReadStoreBytes(bytes, SetReader(sets));
+    const std::size_t before = sets.size();
+    return WithEntriesChecked(ReadStoreBytes(bytes, SetReader(sets)), sets, before);
 }
 
 bool SetList::Store(Archive& archive) const { return WriteSets(archive, Borrow(sets)); }

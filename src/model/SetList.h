@@ -22,7 +22,8 @@ public:
     // Appends the sets of the store at `path`, in file order, and says what
     // the file held. Of a damaged file the sets read completely stay, the
     // one being read when the damage shows is dropped. The result converts
-    // to true only when every announced set was read.
+    // to true only when every announced set was read. A set holding an entry
+    // that is not a full path is kept, but makes the store Damaged.
     StoreRead Load(const std::string& path);
     StoreRead LoadFromBytes(std::string_view bytes);
 

@@ -72,6 +72,11 @@ constexpr Entry kTable[] = {
     {IDS_NOTICE_LINK_NOT_FOLLOWED, "Link not followed, skipped: %s"},
     {IDS_FILE_CHANGED_WHILE_COPIED, "The file changed while it was copied: %s"},
     {IDS_SET_HOLDS_DATA_FOLDER, "This set holds Kivo's own data folder: %s"},
+    {IDS_NOTICE_NOT_FULL_PATH, "Not a full path, skipped: %s"},
+    {IDS_WHOLE_NUMBER_RANGE, "%s must be a whole number from %s to %s."},
+    {IDS_STORED_AS, "Stored as: %s"},
+    {IDS_WHOLE_FILE_SYSTEM, "The whole file system cannot be a set entry."},
+    {IDS_AMBIGUOUS_NAME, "The name \"%s\" is ambiguous: %s differ only in letter case; give the exact name."},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/EntryPath.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -16,7 +17,7 @@ using Identity = std::pair<std::uint64_t, std::uint64_t>;
 std::vector<Identity> ScannedTrees(const FileSet& set) {
     std::vector<Identity> trees;
     for (const auto& entry : set.entries) {
-        if (!entry || entry->path.empty() || entry->includeSubfolders == 0) continue;
+        if (!entry || !IsFullPath(entry->path) || entry->includeSubfolders == 0) continue;
         FindData data;
         if (GetFindData(entry->path, data) && (data.attributes & ATTR_DIRECTORY) != 0)
             trees.emplace_back(data.device, data.inode);

@@ -1,5 +1,6 @@
 #include "ops/RemoveEmptyFolders.h"
 
+#include "model/EntryPath.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -90,7 +91,7 @@ void RemoveEmptySetFolders(const FileSet& set, int removeEmptyMode, const std::v
     const int keepTop = removeEmptyMode == 2 ? 1 : 0;
     for (std::size_t i = 0; i < set.entries.size(); ++i) {
         const auto& entry = set.entries[i];
-        if (!entry || entry->path.empty() || !IsFolder(entry->path)) continue;
+        if (!entry || !IsFullPath(entry->path) || !IsFolder(entry->path)) continue;
         FileId expected;
         if (i < entryIds.size()) {
             // An entry the scan did not reach was not the run's to change.

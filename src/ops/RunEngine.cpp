@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "model/EntryPath.h"
 #include "model/StringTable.h"
 #include "ops/TransferBuffer.h"
 #include "platform/FileSystem.h"
@@ -68,7 +69,7 @@ RunResult RunItems(ItemWork& work, const FileSet* set, CancelFlag& cancel, RunSi
     for (std::size_t i = 0; i < set->entries.size() && i < entryIds.size(); ++i) {
         const auto& entry = set->entries[i];
         FindData found;
-        if (entry && !entry->path.empty() && !entryIds[i].Known() && !GetFindData(entry->path, found))
+        if (entry && IsFullPath(entry->path) && !entryIds[i].Known() && !GetFindData(entry->path, found))
             sink.Notice(FormatText(IDS_NOTICE_NOT_FOUND, entry->path));
     }
     // What lies below a folder link is left alone by a run that follows no

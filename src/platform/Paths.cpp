@@ -31,6 +31,48 @@ std::string NormalizedPath(std::string path) {
     return path;
 }
 
+namespace {
+
+// A ".." may only leave a folder the kernel can enter.
+int CheckFolderStep(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return errno;
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+}  // namespace
+
+int ResolveParentSteps(const std::string& path, std::string& resolved) {
+    if (path.empty() || path[0] != kSeparator) return EINVAL;
+    std::string reached(1, kSeparator);
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(kSeparator, start);
+        if (end == std::string::npos) end = path.size();
+        const std::string step = path.substr(start, end - start);
+        start = end + 1;
+        if (step.empty() || step == ".") continue;
+        if (step != "..") {
+            reached = JoinPath(reached, step);
+            continue;
+        }
+        if (reached.size() == 1) continue;  // the root is its own parent
+        if (const int error = CheckFolderStep(reached); error != 0) return error;
+        struct stat st {};
+        if (::lstat(reached.c_str(), &st) != 0) return errno;
+        if (S_ISLNK(st.st_mode)) {
+            char* real = ::realpath(reached.c_str(), nullptr);
+            if (real == nullptr) return errno;
+            reached = real;
+            std::free(real);
+        }
+        reached = ParentFolder(reached);
+    }
+    NormalizePath(reached);
+    resolved = reached;
+    return 0;
+}
+
 int MakeFolders(const char* path) {
     if (path == nullptr) return kErrorDirectory;
     std::string work(path);

@@ -14,6 +14,16 @@ constexpr int kErrorDirectory = ENOTDIR;  // unusable path for MakeFolders
 void NormalizePath(std::string& path);
 std::string NormalizedPath(std::string path);
 
+// The full path `path` with its "." and ".." steps taken as the kernel takes
+// them: a ".." leaves the folder the path has reached at that point, so when
+// the step before it is a symbolic link, the link is followed first (as
+// `cd -P` does) and ".." leads to the parent of the link's target, not back
+// to the folder holding the link. Steps that are no link are dropped by
+// text, keeping the names as written. Separators are normalised. 0 with the
+// result in `resolved`; EINVAL for a path that is not full, else the errno
+// of the step the kernel would fail on (ENOENT, ENOTDIR, ELOOP, ...).
+int ResolveParentSteps(const std::string& path, std::string& resolved);
+
 // Creates a folder with all missing parents: 0 when it exists afterwards,
 // kErrorDirectory for an unusable path, ENAMETOOLONG (nothing created) for
 // a path of PATH_MAX bytes or more, else the errno of the failed mkdir.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "model/EntryPath.h"
+#include "model/StringTable.h"
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -98,6 +100,12 @@ namespace {
 // reached.
 FileId ExpandOne(const SetEntry& entry, ItemList& list, const ExpandOptions& options) {
     if (entry.path.empty()) return {};
+    // A path that does not start at the root would mean another place for
+    // every working folder a run starts from: it means none.
+    if (!IsFullPath(entry.path)) {
+        list.Notice(FormatText(IDS_NOTICE_NOT_FULL_PATH, entry.path));
+        return {};
+    }
     if (GetAttributes(entry.path) == kInvalidAttributes) return {};
     FindData data;
     if (!GetFindData(entry.path, data, true)) return {};

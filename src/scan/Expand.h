@@ -34,11 +34,13 @@ struct ExpandOptions {
 };
 
 // Every entry in set order; stops after the entry during which the list
-// was cancelled.
+// was cancelled. An entry that is not a full path is passed over with a
+// notice naming it ("Not a full path, skipped: %s") on the list's sink.
 void ExpandSet(const FileSet& set, ItemList& list, const ExpandOptions& options = {});
 
 // A file entry is listed as it is (no filter); a folder entry is scanned.
-// An entry that cannot be reached is skipped silently.
+// An entry that cannot be reached is skipped silently; one that is not a
+// full path with the notice above.
 void ExpandEntry(const SetEntry& entry, ItemList& list, const ExpandOptions& options = {});
 
 // Lists the files under `folder` that the entry's filter takes, depth-first

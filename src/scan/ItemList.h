@@ -65,6 +65,10 @@ public:
     bool Complete();
     // The next record in the order added; false at the end or on a read error.
     bool ReadNext(ItemRecord& record);
+    // A line for the sink about something the expansion passed over.
+    void Notice(const std::string& text) {
+        if (sink_ != nullptr) sink_->Notice(text);
+    }
 
 private:
     bool FlushPending();

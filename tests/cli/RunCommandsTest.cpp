@@ -83,7 +83,7 @@ TEST_F(RunCommands, MoveRemovesEmptiedSourceFoldersByMode) {
 }
 
 TEST_F(RunCommands, DeleteErasesTheFilesAndRemovesFoldersByMode) {
-    CliOk({"delete", "Docs", "--passes", "3x", "--remove-empty", "sub"});
+    CliOk({"delete", "Docs", "--passes", "3", "--remove-empty", "sub"});
     EXPECT_FALSE(fs::exists(At("docs/a.txt")));
     EXPECT_FALSE(fs::exists(At("docs/sub")));
     EXPECT_TRUE(fs::exists(At("docs")));

@@ -227,6 +227,34 @@ private slots:
         QCOMPARE(ReadFile(BindingStoreFilePath()), OnlyMusicMoveBindingStore());
     }
 
+    // A store written elsewhere may hold Work and WORK: removing one takes
+    // the operations spelled as it is, and leaves those of the other and
+    // those that fit both.
+    void removingOneOfTwoNamesDifferingInCaseKeepsTheOthersOperations() {
+        IsolatedEnvironment env;
+        const auto a = MakeOperation(OPERATION_COPY, "Work");
+        const auto b = MakeOperation(OPERATION_MOVE, "WORK");
+        const auto c = MakeOperation(OPERATION_ZIP, "work");
+        WriteStores({"Work", "WORK"}, {a.get(), b.get(), c.get()});
+        RecordingLauncher dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        QCoreApplication::processEvents();
+
+        MessageScript boxes;
+        boxes.Answer(MessageAnswer::Yes);
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Work", "WORK"}));
+        ClickRow(window.setList(), 1);
+        QCoreApplication::processEvents();
+        QTest::mouseClick(window.button(ID_SET_REMOVE), Qt::LeftButton);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(RowTexts(window.setList()), QStringList({"Work"}));
+        QCOMPARE(window.operationList()->OperationCount(), 2);
+        QCOMPARE(window.operationList()->OperationAt(5)->setName, std::string("Work"));
+        QCOMPARE(window.operationList()->OperationAt(6)->setName, std::string("work"));
+    }
+
     void removingSeveralSetsTakesEachSelectedRow() {
         IsolatedEnvironment env;
         const auto a = MakeOperation(OPERATION_COPY, "docs");

@@ -64,6 +64,29 @@ private slots:
         QCOMPARE(chooser.propertyButton()->isEnabled(), !selected.isEmpty());
     }
 
+    // Names that differ only in letter case: the exact spelling, or none.
+    void SelectsTheExactSpellingAmongNamesDifferingInCase_data() {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("first spelling") << "Work" << "Work";
+        QTest::newRow("second spelling") << "WORK" << "WORK";
+        QTest::newRow("fits both") << "work" << "";
+        QTest::newRow("one fit") << "MUSIC" << "Music";
+    }
+    void SelectsTheExactSpellingAmongNamesDifferingInCase() {
+        QFETCH(QString, asked);
+        QFETCH(QString, selected);
+        IsolatedEnvironment env;
+        WriteStores({"WORK", "Music", "Work"}, {});
+        QWidget dialog;
+        FakeSetEditor editor;
+        SetChooser chooser(&dialog, &editor);
+        chooser.SelectByName("Music");
+        chooser.SelectByName(asked.toStdString());
+        const FileSet* set = chooser.SelectedSet();
+        QCOMPARE(set == nullptr ? QString() : QString::fromStdString(set->name), selected);
+    }
+
     void CreateCountsOnlyConfirmedSetsAndNeverStores() {
         IsolatedEnvironment env;
         WriteStores({"Music"}, {});

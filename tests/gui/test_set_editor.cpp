@@ -21,6 +21,7 @@
 #include "model/SetList.h"
 #include "settings/Settings.h"
 #include "ui/common/FileDialogs.h"
+#include "ui/common/MessageBoxes.h"
 #include "ui/sets/AddFoldersDialog.h"
 #include "ui/sets/AddFoldersTemplate.h"
 #include "ui/sets/FilterBuilderDialog.h"
@@ -560,6 +561,56 @@ private slots:
         QCOMPARE(dialog.filterBox()->toPlainText(),
                  QStringLiteral("*.%1; *.%2").arg(extensions[0], extensions[1]));
         QVERIFY(dialog.filterTypeButton(add_folders::FILTER_INCLUDE)->isChecked());
+    }
+
+    // A ".." after a link names the parent of the link's target, for the
+    // set as for every other program; the root is no entry. One box tells
+    // both, after the choice.
+    void chosenPathsAreStoredAsTheKernelNamesThemAndTheRootIsRefused() {
+        IsolatedEnvironment env;
+        Scratch scratch;
+        scratch.Folder("other/dir");
+        scratch.Folder("other/victim");
+        scratch.Folder("S");
+        const std::string victim = scratch.File("other/victim/f.txt");
+        const std::string plain = scratch.File("S/plain.txt");
+        QVERIFY(QFile::link(QString::fromStdString(scratch.path("other/dir")),
+                            QString::fromStdString(scratch.path("S/lnk"))));
+        const std::string named = QFileInfo(QString::fromStdString(victim)).canonicalFilePath().toStdString();
+        SetEditorDialog editor(nullptr, {}, true, "Kernel");
+        editor.show();
+
+        MessageScript boxes;
+        FileDialogScript files;
+        files.Answer(QStringList{QString::fromStdString(scratch.path("S/lnk/../victim/f.txt")),
+                                 QStringLiteral("/"), QString::fromStdString(plain)});
+        Click(editor.button(set_editor::ID_ADD_FILES));
+        Settle();
+        QCOMPARE(Fields(editor.entryCopies()),
+                 (std::vector<EntryFields>{{named, {}, 1, 1}, {plain, {}, 1, 1}}));
+        QCOMPARE(boxes.shown().size(), std::size_t(1));
+        QCOMPARE(boxes.shown()[0].icon, MessageIcon::Information);
+        QCOMPARE(boxes.shown()[0].text,
+                 QString::fromStdString("Stored as: " + named +
+                                        "\nThe whole file system cannot be a set entry."));
+
+        // A path kept as chosen says nothing.
+        files.Answer(QStringList{QString::fromStdString(plain)});
+        Click(editor.button(set_editor::ID_ADD_FILES));
+        Settle();
+        QCOMPARE(boxes.shown().size(), std::size_t(1));
+        QCOMPARE(editor.entryCopies().size(), std::size_t(3));
+
+        // The folder tree's root chosen in Add Folders.
+        PutSetting("lastfolder", "/");
+        AddFoldersDialog* dialog = OpenAddFolders(editor, set_editor::ID_ADD_FOLDERS);
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(dialog->folderTree()->SelectedFolder(), std::string("/"));
+        Click(dialog->button(add_folders::ID_OK));
+        Settle();
+        QCOMPARE(editor.entryCopies().size(), std::size_t(3));
+        QCOMPARE(boxes.shown().size(), std::size_t(2));
+        QCOMPARE(boxes.shown()[1].text, QStringLiteral("The whole file system cannot be a set entry."));
     }
 
     void cancelAfterAddingAndRemovingLeavesTheStoreAsItWas() {

@@ -1,7 +1,10 @@
 #include "ui/common/SetChooser.h"
 
 #include <QPushButton>
+#include <string_view>
+#include <vector>
 
+#include "model/NameLookup.h"
 #include "model/SetList.h"
 #include "model/SetName.h"
 #include "model/StringTable.h"
@@ -71,10 +74,12 @@ FileSet* SetChooser::SelectedSet() const {
 void SetChooser::SelectByName(const std::string& name) {
     int found = -1;
     if (!name.empty()) {
-        for (int row = 0; row < count() && found < 0; ++row) {
-            const int index = itemData(row).toInt();
-            if (SameSetName(sets_[index]->name, name)) found = row;
-        }
+        // Of sets named alike in other letter cases the exact spelling wins;
+        // a name that fits several, none exactly, selects none of them.
+        std::vector<std::string_view> names;
+        for (int row = 0; row < count(); ++row) names.push_back(sets_[itemData(row).toInt()]->name);
+        const NameMatch match = MatchName(names, name);
+        if (match.found()) found = static_cast<int>(match.index);
     }
     setCurrentIndex(found);
     RefreshButtons();

@@ -4,6 +4,8 @@
 #include <QMimeData>
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/OperationList.h"
 #include "model/SetList.h"
@@ -47,6 +49,16 @@ const char kChangedElsewhereText[] =
 void ShowConflict(QWidget* parent, const char* text, const std::string& name) {
     NestedLoopScope box;
     ShowInformation(parent, QString::fromLatin1(text).arg(QString::fromStdString(name)));
+}
+
+// The names of the sets but `except`: an operation bound to one of them in
+// its own spelling stays with it when a set of a like name changes.
+std::vector<std::string> NamesBut(const SetList& sets, const FileSet* except) {
+    std::vector<std::string> names;
+    for (const auto& set : sets.sets) {
+        if (set.get() != except) names.push_back(set->name);
+    }
+    return names;
 }
 
 // The row of the first set named like `name` (any letter case), other than
@@ -182,11 +194,13 @@ void SetListWidget::EditSelected() {
             outcome = Outcome::NameTaken;
             return false;
         }
+        const std::vector<std::string> others = NamesBut(stores.sets, unchanged->get());
         *unchanged = std::move(edited);
         stores.setsChanged = true;
         // A change of letter case only is not passed on: the operations
         // still find their set.
-        stores.operationsChanged = RenameSet(stores.operations.operations, before, after) != 0;
+        stores.operationsChanged =
+            RenameSet(stores.operations.operations, before, after, others) != 0;
         return true;
     });
     switch (outcome) {
@@ -220,7 +234,7 @@ void SetListWidget::RemoveSelected() {
             const auto found = std::find_if(sets.begin(), sets.end(),
                                             [&](const auto& fresh) { return fresh->name == name; });
             if (found != sets.end()) sets.erase(found);
-            RemoveSet(stores.operations.operations, name);
+            RemoveSet(stores.operations.operations, name, NamesBut(stores.sets, nullptr));
         }
         stores.setsChanged = true;
         stores.operationsChanged = true;

@@ -12,11 +12,14 @@
 #include <QTreeWidget>
 
 #include "model/EntryDescription.h"
+#include "model/EntryPath.h"
 #include "model/SetName.h"
+#include "model/StringTable.h"
 #include "platform/Paths.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/DialogUnits.h"
 #include "ui/common/FileDialogs.h"
+#include "ui/common/MessageBoxes.h"
 #include "ui/sets/AddFoldersDialog.h"
 #include "ui/sets/SetEditorTemplate.h"
 
@@ -31,6 +34,37 @@ QString ShownPath(const std::string& path) { return QFile::decodeName(QByteArray
 std::string PathOf(const QString& shown) { return QFile::encodeName(shown).toStdString(); }
 
 }  // namespace
+
+std::optional<std::string> SetEditorDialog::EntryPathFor(const std::string& chosen) {
+    const EntryPathResult result = StoredEntryPath(chosen);
+    switch (result.problem) {
+    case EntryPathProblem::None:
+        // A ".." after a link leads elsewhere than the text suggests: say
+        // which folder the set will name.
+        if (result.stored != NormalizedPath(chosen)) {
+            notes_ << QString::fromStdString(FormatText(IDS_STORED_AS, result.stored));
+        }
+        return result.stored;
+    case EntryPathProblem::WholeFileSystem:
+        notes_ << QString::fromStdString(LoadText(IDS_WHOLE_FILE_SYSTEM));
+        return std::nullopt;
+    case EntryPathProblem::NotFullPath:
+        notes_ << QString::fromStdString(FormatText(IDS_NOTICE_NOT_FULL_PATH, chosen));
+        return std::nullopt;
+    case EntryPathProblem::Unreachable:
+        break;
+    }
+    // The pickers only offer what exists; what vanished meanwhile is kept
+    // as chosen, and a run passes it over as not found.
+    return NormalizedPath(chosen);
+}
+
+void SetEditorDialog::ShowNotes() {
+    if (notes_.isEmpty()) return;
+    const QString text = notes_.join(QLatin1Char('\n'));
+    notes_.clear();
+    ShowInformation(this, text);
+}
 
 SetEditorDialog::SetEditorDialog(const FileSet* set, std::vector<std::string> namesInUse,
                                  bool nameEditable, const QString& newName, QWidget* parent)
@@ -188,11 +222,14 @@ void SetEditorDialog::ShowEntry(int row) {
 void SetEditorDialog::AddFiles() {
     const QStringList files = ChooseOpenFiles(this, QString(), QString());
     for (const QString& file : files) {
+        const std::optional<std::string> path = EntryPathFor(PathOf(file));
+        if (!path) continue;
         auto entry = std::make_unique<SetEntry>();
-        entry->path = PathOf(file);
+        entry->path = *path;
         InsertEntry(std::move(entry));
     }
     QueueRefresh();
+    ShowNotes();
 }
 
 void SetEditorDialog::AddFolders() { OpenAddFolders(SetEntry(), -1); }
@@ -218,8 +255,10 @@ void SetEditorDialog::OpenAddFolders(const SetEntry& start, int editedRow) {
 void SetEditorDialog::TakeAddedFolders(const AddFoldersDialog& dialog, int editedRow) {
     int next = editedRow;  // where the next folder goes; -1 appends
     for (const std::string& folder : dialog.folders()) {
+        const std::optional<std::string> path = EntryPathFor(folder);
+        if (!path) continue;
         auto entry = std::make_unique<SetEntry>();
-        entry->path = folder;
+        entry->path = *path;
         entry->includeSubfolders = dialog.includeSubfolders();
         entry->filterMode = dialog.filterMode();
         entry->patterns = dialog.patterns();
@@ -234,6 +273,7 @@ void SetEditorDialog::TakeAddedFolders(const AddFoldersDialog& dialog, int edite
         }
     }
     QueueRefresh();
+    ShowNotes();
 }
 
 void SetEditorDialog::EditSelectedEntry() {
@@ -246,10 +286,13 @@ void SetEditorDialog::EditSelectedEntry() {
         break;
     case EntryKind::File: {
         const QString file = ChooseOpenFile(this, QString(), ShownPath(entry.path), QString());
-        if (!file.isEmpty()) {
-            entry.path = PathOf(file);
+        const std::optional<std::string> path =
+            file.isEmpty() ? std::nullopt : EntryPathFor(PathOf(file));
+        if (path) {
+            entry.path = *path;
             ShowEntry(row);
         }
+        ShowNotes();
         break;
     }
     case EntryKind::Missing:

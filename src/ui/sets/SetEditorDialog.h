@@ -3,8 +3,10 @@
 // copies of the entries and writes the set only through ApplyTo, which the
 // caller calls after OK, so Cancel leaves the set as it was.
 #include <QDialog>
+#include <QStringList>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,11 @@ private:
     void InsertEntry(std::unique_ptr<SetEntry> entry, int row = -1);
     void ShowEntry(int row);
     void OpenAddFolders(const SetEntry& start, int editedRow);
+    // The path an entry chosen in a picker keeps, or none when it cannot be
+    // an entry; what the user should know about it is noted for ShowNotes.
+    std::optional<std::string> EntryPathFor(const std::string& chosen);
+    // One box with the notes gathered since the last one, if any.
+    void ShowNotes();
     void TakeAddedFolders(const AddFoldersDialog& dialog, int editedRow);
 
     std::vector<std::string> namesInUse_;
@@ -74,6 +81,7 @@ private:
     std::vector<std::unique_ptr<SetEntry>> copies_;
     AddFoldersDialog* addFolders_ = nullptr;
     bool refreshQueued_ = false;
+    QStringList notes_;
 };
 
 }  // namespace kivo

@@ -51,6 +51,15 @@ TEST(EntryDescriptionTest, LooksThePathUpInTheFileSystem) {
     entry.path = folder.File("gone");
     EXPECT_EQ(ClassifyEntry(entry.path), EntryKind::Missing);
     EXPECT_EQ(DescribeEntry(entry), "");
+
+    // Not taken from the working folder, though it holds both names.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    std::filesystem::create_directory(folder.File("sub"));
+    for (const char* relative : {"a.txt", "sub", ".", "./a.txt"}) {
+        EXPECT_EQ(ClassifyEntry(relative), EntryKind::Missing) << relative;
+    }
+    std::filesystem::current_path(before);
 }
 
 }  // namespace

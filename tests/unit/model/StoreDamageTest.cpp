@@ -138,5 +138,93 @@ TEST(StoreDamageTest, AStoreThatCanNotBeReadIsNoFirstRun) {
     }
 }
 
+// A record of every kind with the given modes, between two sound ones.
+std::string ThreeOperations(std::int32_t kind, std::int32_t overwriteMode, int emptyFolderMode) {
+    OperationList list;
+    for (int i = 0; i < 3; ++i) {
+        auto operation = std::make_unique<Operation>();
+        operation->kind = i == 1 ? kind : OPERATION_COPY;
+        operation->setName = "S" + std::to_string(i);
+        if (i == 1) {
+            operation->overwriteMode = overwriteMode;
+            operation->flags = WithEmptyFolderMode(kFlagSkipIfMissing, emptyFolderMode);
+        }
+        list.operations.push_back(std::move(operation));
+    }
+    return list.SaveToBytes();
+}
+
+TEST(StoreDamageTest, AModeNoDialogWritesIsDamageNotAKnownMode) {
+    const struct {
+        std::int32_t kind;
+        std::int32_t overwriteMode;
+        int emptyFolderMode;
+        bool damaged;
+    } cases[] = {
+        {OPERATION_COPY, 99, 0, true},
+        {OPERATION_COPY, -1, 0, true},
+        {OPERATION_COPY, 3, 0, true},
+        {OPERATION_MOVE, 99, 0, true},
+        {OPERATION_MOVE, 2, 3, true},
+        {OPERATION_DELETE, 0, 3, true},
+        {OPERATION_COPY, 2, 3, false},    // Copy has no empty-folder mode
+        {OPERATION_DELETE, 99, 2, false},  // nor Delete an overwrite mode
+        {OPERATION_ZIP, 99, 3, false},
+        {OPERATION_MOVE, 2, 2, false},
+        {OPERATION_COPY, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        OperationList loaded;
+        const StoreRead read = loaded.LoadFromBytes(ThreeOperations(c.kind, c.overwriteMode, c.emptyFolderMode));
+        const std::string what = "kind " + std::to_string(c.kind) + ", modes " +
+                                 std::to_string(c.overwriteMode) + "/" + std::to_string(c.emptyFolderMode);
+        EXPECT_EQ(read.state, c.damaged ? StoreState::Damaged : StoreState::Whole) << what;
+        // As with any damaged record: the ones before it stay, it and the
+        // ones after do not.
+        EXPECT_EQ(read.records, c.damaged ? 1u : 3u) << what;
+        ASSERT_EQ(loaded.operations.size(), read.records) << what;
+        EXPECT_EQ(loaded.operations[0]->setName, "S0") << what;
+    }
+}
+
+TEST(StoreDamageTest, AnEntryThatIsNoFullPathIsKeptAndMakesTheStoreDamaged) {
+    const struct {
+        const char* path;
+        StoreState state;
+    } cases[] = {
+        {"docs", StoreState::Damaged},
+        {".", StoreState::Damaged},
+        {"../up", StoreState::Damaged},
+        {"D:\\X", StoreState::Damaged},
+        {"", StoreState::Whole},  // an empty entry names nothing and is passed over
+        {"/data/docs", StoreState::Whole},
+    };
+    for (const auto& c : cases) {
+        SetList list;
+        for (const char* name : {"A", "B"}) {
+            auto set = std::make_unique<FileSet>();
+            set->name = name;
+            auto entry = std::make_unique<SetEntry>();
+            entry->path = std::string(name) == "B" ? c.path : "/data/a";
+            set->entries.push_back(std::move(entry));
+            list.sets.push_back(std::move(set));
+        }
+        const std::string bytes = list.SaveToBytes();
+        testing::TempFolder folder;
+        testing::WriteBytes(folder.File("kivos.kvd"), bytes);
+        for (const bool fromFile : {false, true}) {
+            SetList loaded;
+            loaded.sets.push_back(std::make_unique<FileSet>());  // already there: not checked again
+            loaded.sets[0]->entries.push_back(std::make_unique<SetEntry>());
+            loaded.sets[0]->entries[0]->path = "rel";
+            const StoreRead read = fromFile ? loaded.Load(folder.File("kivos.kvd")) : loaded.LoadFromBytes(bytes);
+            EXPECT_EQ(read.state, c.state) << c.path << (fromFile ? " (file)" : "");
+            EXPECT_EQ(read.records, 2u) << c.path;
+            ASSERT_EQ(loaded.sets.size(), 3u) << c.path;
+            EXPECT_EQ(loaded.sets[2]->entries[0]->path, c.path);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kivo

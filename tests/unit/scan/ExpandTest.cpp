@@ -372,3 +372,53 @@ TEST_F(ExpandTest, LongPathsAreListedWholeOrNotAtAll) {
 
 }  // namespace
 }  // namespace kivo
+
+namespace kivo {
+namespace {
+
+class NoticeLines : public RunSink {
+public:
+    void Notice(const std::string& text) override { lines.push_back(text); }
+    std::vector<std::string> lines;
+};
+
+// Entries that are no full path name nothing: not the working folder's
+// files, whichever folder the run starts from.
+TEST(ExpandSet, AnEntryThatIsNoFullPathIsPassedOverWithANotice) {
+    TempTree tree;
+    tree.Folder("work/docs");
+    tree.Folder("kept");
+    tree.File("work/docs/a.txt", 1);
+    tree.File("work/b.txt", 1);
+    tree.File("kept/c.txt", 1);
+    FileSet set;
+    set.name = "S";
+    for (const char* path : {"docs", ".", "b.txt", "", "../work/docs"}) set.entries.push_back(Entry(path));
+    set.entries.push_back(Entry(tree.Path("kept")));
+
+    char before[4096];
+    ASSERT_NE(::getcwd(before, sizeof before), nullptr);
+    for (const char* start : {"work", "work/docs"}) {
+        ASSERT_EQ(::chdir(tree.Path(start).c_str()), 0);
+        NoticeLines sink;
+        ItemList list(nullptr, &sink);
+        std::vector<FileId> ids;
+        ExpandOptions options;
+        options.entryIds = &ids;
+        ExpandSet(set, list, options);
+        const std::vector<ItemRecord> records = ReadAll(list);
+        EXPECT_EQ(RelativeNames(records), Names{"kept/c.txt"}) << start;
+        EXPECT_EQ(sink.lines, (std::vector<std::string>{"Not a full path, skipped: docs",
+                                                        "Not a full path, skipped: .",
+                                                        "Not a full path, skipped: b.txt",
+                                                        "Not a full path, skipped: ../work/docs"}))
+            << start;
+        ASSERT_EQ(ids.size(), set.entries.size());
+        for (std::size_t i = 0; i + 1 < ids.size(); ++i) EXPECT_FALSE(ids[i].Known()) << i;
+        EXPECT_TRUE(ids.back().Known());
+    }
+    ASSERT_EQ(::chdir(before), 0);
+}
+
+}  // namespace
+}  // namespace kivo
