@@ -20,6 +20,8 @@ enum class Call {
     Lock,
     Random,
     Sync,  // syncfs of a file system, fsync of a folder
+    KernelCopy,  // copy_file_range: an armed error makes the kernel decline (EXDEV, ENOSYS)
+    Writeback,   // sync_file_range: an armed error is the kernel's answer
     kCount
 };
 
