@@ -151,6 +151,7 @@ int EntryDataReader::Run(EntryDataSink* sink, ZipProgress& progress) {
         }
         if (status == DecodeStatus::End) break;
         if (status == DecodeStatus::NoMemory) return kDataNoMemory;
+        if (status == DecodeStatus::ChecksumError) return kDataCrcError;
         if (used == 0 && made == 0) {
             // Input is all given and the decoder has nothing more: the
             // stream stopped short of its end marker. What was produced is

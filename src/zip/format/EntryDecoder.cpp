@@ -15,9 +15,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/Cpu.h"
 #include "zip/format/Deflate64Decoder.h"
 #include "zip/format/InflateEngine.h"
 #include "zip/format/IsalInflateDecoder.h"
+#include "zip/format/ParallelBzip2Decoder.h"
 #include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
@@ -373,7 +375,13 @@ std::unique_ptr<EntryDecoder> MakeEntryDecoder(std::uint16_t method, std::uint16
             if (!decoder) status = DecodeStatus::NoMemory;
             return decoder;
         }
-        case kMethodBzip2: return Started(New<Bzip2Decoder>(), status);
+        case kMethodBzip2: {
+            auto oneThread = Started(New<Bzip2Decoder>(), status);
+            // Blocks hold at most 900 kB: a smaller entry is one block.
+            const unsigned cpus = UsableCpuCount();
+            if (!oneThread || cpus < 2 || uncompressedSize < kParallelBzip2From) return oneThread;
+            return MakeParallelBzip2Decoder(cpus, std::move(oneThread));
+        }
         case kMethodXz: return Started(New<XzDecoder>(), status);
         case kMethodZstdOld:
         case kMethodZstd: return Started(New<ZstdDecoder>(), status);
