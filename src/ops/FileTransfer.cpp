@@ -13,6 +13,7 @@
 #include "platform/Attributes.h"
 #include "platform/Paths.h"
 #include "platform/PrivateTemp.h"
+#include "platform/WriteBehind.h"
 
 namespace kivo {
 namespace {
@@ -170,22 +171,33 @@ ItemOutcome CopyItem(const CopyOptions& options, const ItemRecord& item, RunCont
     // Every early return below discards the temporary file with `temp`, so
     // the destination name never shows a partial file.
     File& output = temp.file();
-    std::uint64_t sinceFlush = 0;
     std::uint64_t copiedBytes = 0;
+    WriteBehind flush(kFlushInterval);
+    // The kernel copies while it will; the buffer takes over where it
+    // declines (another file system, no support, a short copy).
+    bool kernel = true;
     for (;;) {
-        const std::int64_t got = input.Read(context.buffer, kTransferBufferSize);
-        if (got < 0) return FailedWith(IDS_ERROR_READING_FILE, item.path);
-        if (got == 0) break;
-        const auto bytes = static_cast<std::uint64_t>(got);
-        copiedBytes += bytes;
-        if (!output.Write(context.buffer, static_cast<std::size_t>(bytes)))
-            return FailedWith(IDS_ERROR_WRITING_FILE, destination);
-        sinceFlush += bytes;
-        if (sinceFlush >= kFlushInterval) {
-            // Data that did not reach the disk is a failed write.
-            if (!output.Flush()) return FailedWith(IDS_ERROR_WRITING_FILE, destination);
-            sinceFlush = 0;
+        std::uint64_t bytes = 0;
+        if (kernel) {
+            std::size_t copied = 0;
+            switch (output.CopyFrom(input, kKernelCopyStep, copied)) {
+                case File::KernelCopy::Copied: bytes = copied; break;
+                case File::KernelCopy::Declined: kernel = false; continue;
+                case File::KernelCopy::ReadFailed: return FailedWith(IDS_ERROR_READING_FILE, item.path);
+                case File::KernelCopy::WriteFailed:
+                    return FailedWith(IDS_ERROR_WRITING_FILE, destination);
+            }
+        } else {
+            const std::int64_t got = input.Read(context.buffer, kTransferBufferSize);
+            if (got < 0) return FailedWith(IDS_ERROR_READING_FILE, item.path);
+            if (got == 0) break;
+            bytes = static_cast<std::uint64_t>(got);
+            if (!output.Write(context.buffer, static_cast<std::size_t>(bytes)))
+                return FailedWith(IDS_ERROR_WRITING_FILE, destination);
         }
+        copiedBytes += bytes;
+        // Data that did not reach the disk is a failed write.
+        if (!flush.Wrote(output, bytes)) return FailedWith(IDS_ERROR_WRITING_FILE, destination);
         if (context.Cancelled()) return StoppedRun();
         context.progress.Add(bytes);
     }

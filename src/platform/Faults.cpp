@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace kivo::faults {
 namespace {
@@ -19,11 +20,18 @@ struct Arming {
     std::string pathPart;
 };
 
+struct PathArming {
+    int error = 0;
+    std::string pathPart;
+};
+
 struct State {
     std::mutex mutex;
     Arming calls[static_cast<int>(Call::kCount)];
+    std::vector<PathArming> paths[static_cast<int>(Call::kCount)];
     unsigned firedTotal = 0;
-    bool anyArmed = false;
+    // Read without the lock: a use while nothing is armed stays cheap.
+    std::atomic<bool> anyArmed{false};
 };
 
 State& GetState() {
@@ -54,15 +62,23 @@ void Arm(Call call, int error, unsigned nth, unsigned repeat, const std::string&
     a.nth = nth == 0 ? 1 : nth;
     a.repeat = repeat;
     a.pathPart = pathPart;
-    s.anyArmed = true;
+    s.anyArmed.store(true);
+}
+
+void ArmPath(Call call, int error, const std::string& pathPart) {
+    State& s = GetState();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.paths[static_cast<int>(call)].push_back(PathArming{error, pathPart});
+    s.anyArmed.store(true);
 }
 
 void Reset() {
     State& s = GetState();
     std::lock_guard<std::mutex> lock(s.mutex);
     for (Arming& a : s.calls) a = Arming{};
+    for (auto& list : s.paths) list.clear();
     s.firedTotal = 0;
-    s.anyArmed = false;
+    s.anyArmed.store(false);
 }
 
 void SetObserverForTesting(CallObserver observer) {
@@ -79,8 +95,16 @@ bool ShouldFail(Call call, const char* path) {
         if (o.observer) o.observer(call, path);
     }
     State& s = GetState();
+    if (!s.anyArmed.load(std::memory_order_acquire)) return false;
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.anyArmed) return false;
+    if (path != nullptr) {
+        for (const PathArming& p : s.paths[static_cast<int>(call)]) {
+            if (std::strstr(path, p.pathPart.c_str()) == nullptr) continue;
+            ++s.firedTotal;
+            errno = p.error;
+            return true;
+        }
+    }
     Arming& a = s.calls[static_cast<int>(call)];
     if (!a.armed) return false;
     if (!a.pathPart.empty() && (path == nullptr || std::strstr(path, a.pathPart.c_str()) == nullptr))

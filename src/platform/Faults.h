@@ -20,6 +20,8 @@ enum class Call {
     Lock,
     Random,
     Sync,  // syncfs of a file system, fsync of a folder
+    KernelCopy,  // copy_file_range: an armed error makes the kernel decline (EXDEV, ENOSYS)
+    Writeback,   // sync_file_range: an armed error is the kernel's answer
     kCount
 };
 
@@ -30,11 +32,18 @@ enum class Call {
 void Arm(Call call, int error, unsigned nth = 1, unsigned repeat = 1,
          const std::string& pathPart = std::string());
 
+// Arms `call` to fail with `error` on every use whose path contains
+// `pathPart`, however many uses come before and from whichever thread: the
+// way to pick one file out of a run that works on several at once. Adds to
+// the call's earlier armings of both kinds.
+void ArmPath(Call call, int error, const std::string& pathPart);
+
 // Disarms every call.
 void Reset();
 
 // Used by the platform layer: true when this use of `call` must fail; then
-// errno is already set.
+// errno is already set. Costs one atomic load while nothing is armed or
+// watched.
 bool ShouldFail(Call call, const char* path);
 
 // Tests only: sees every use of every call that passes through this seam,

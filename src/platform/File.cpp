@@ -289,6 +289,38 @@ bool File::TypeAndMode(std::uint32_t& mode) {
     return true;
 }
 
+File::KernelCopy File::CopyFrom(File& source, std::size_t size, std::size_t& copied) {
+    copied = 0;
+    if (fd_ < 0 || source.fd_ < 0) return KernelCopy::Declined;
+    if (faults::ShouldFail(faults::Call::Read, source.path_.c_str())) {
+        source.Fail(errno);
+        return KernelCopy::ReadFailed;
+    }
+    if (faults::ShouldFail(faults::Call::Write, path_.c_str())) {
+        Fail(errno);
+        return KernelCopy::WriteFailed;
+    }
+    if (faults::ShouldFail(faults::Call::KernelCopy, path_.c_str())) return KernelCopy::Declined;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, size, 0);
+        if (n > 0) {
+            copied = static_cast<std::size_t>(n);
+            return KernelCopy::Copied;
+        }
+        // 0 is the end, or a file whose size the kernel does not know: a
+        // read says which.
+        if (n == 0) return KernelCopy::Declined;
+        if (errno == EINTR) continue;
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+            Fail(errno);
+            return KernelCopy::WriteFailed;
+        }
+        // EXDEV, EINVAL, ENOSYS, EOPNOTSUPP and the rest: nothing moved,
+        // and the plain calls report a real fault precisely.
+        return KernelCopy::Declined;
+    }
+}
+
 bool File::Flush() {
     if (fd_ < 0) return Fail(EBADF);
     if (faults::ShouldFail(faults::Call::Flush, path_.c_str())) return Fail(errno);

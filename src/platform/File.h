@@ -80,6 +80,15 @@ public:
     bool Identity(std::uint64_t& device, std::uint64_t& inode, std::uint64_t& linkCount);
     // The open file's st_mode: its type and permission bits.
     bool TypeAndMode(std::uint32_t& mode);
+    // Copies up to `size` bytes from `source`'s position to this file's
+    // position inside the kernel (copy_file_range, sharing extents where
+    // the file system can), both positions moving on. Declined: nothing was
+    // copied and nothing moved, because the kernel will not copy these
+    // files (another file system, no support) or the source is at its end;
+    // read and write take over from there. Read faults are armed on the
+    // source's path, write faults on this file's.
+    enum class KernelCopy { Copied, Declined, ReadFailed, WriteFailed };
+    KernelCopy CopyFrom(File& source, std::size_t size, std::size_t& copied);
     // Data to disk (fdatasync).
     bool Flush();
     // Sets the permission bits (fchmod); fails through fault point

@@ -13,6 +13,7 @@
 #include "platform/Folder.h"
 #include "platform/Paths.h"
 #include "platform/PrivateTemp.h"
+#include "platform/WriteBehind.h"
 #include "zip/format/Crc32.h"
 #include "zip/ExtractSession.h"
 #include "zip/ExtractTarget.h"
@@ -118,11 +119,7 @@ public:
             return kExtractOk;
         }
         if (!temp_.file().Write(data, size)) return kExtractWriteError;
-        unflushed_ += size;
-        if (unflushed_ >= kExtractFlushInterval) {
-            unflushed_ = 0;
-            if (!temp_.file().Flush()) return kExtractWriteError;
-        }
+        if (!flush_.Wrote(temp_.file(), size)) return kExtractWriteError;
         return kExtractOk;
     }
 
@@ -153,7 +150,7 @@ public:
 private:
     PrivateTemp temp_;
     std::string* capture_ = nullptr;
-    std::uint64_t unflushed_ = 0;
+    WriteBehind flush_{kExtractFlushInterval};
 };
 
 // Progress counts 32-bit steps; an entry may be larger.

@@ -1,5 +1,8 @@
 #include "zip/format/Crc32.h"
 
+#ifdef KIVO_HAVE_ISAL
+#include <isa-l/crc.h>
+#endif
 
 namespace kivo::zip {
 
@@ -21,7 +24,7 @@ constexpr std::array<std::array<std::uint32_t, 256>, 8> MakeSlicedTables() {
 
 constexpr auto kSliced = MakeSlicedTables();
 
-std::uint32_t Advance(std::uint32_t crc, const unsigned char* p, std::size_t size) {
+[[maybe_unused]] std::uint32_t Advance(std::uint32_t crc, const unsigned char* p, std::size_t size) {
     while (size >= 8) {
         const std::uint32_t lo =
             crc ^ (static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -40,7 +43,13 @@ std::uint32_t Advance(std::uint32_t crc, const unsigned char* p, std::size_t siz
 }  // namespace
 
 std::uint32_t Crc32::Update(const void* data, std::size_t size) {
+#ifdef KIVO_HAVE_ISAL
+    // ISA-L takes and returns the complemented value; it picks the folding
+    // code for the processor at run time and has a portable one besides.
+    register_ = ~crc32_gzip_refl(~register_, static_cast<const unsigned char*>(data), size);
+#else
     register_ = Advance(register_, static_cast<const unsigned char*>(data), size);
+#endif
     return ~register_;
 }
 

@@ -130,6 +130,14 @@ int EntryDataReader::Run(EntryDataSink* sink, ZipProgress& progress) {
                                                      output_.get(), kDataOutputBlock, used, made);
         next += used;
         available -= used;
+        if (status == DecodeStatus::DataError) {
+            // Judged before what the failing step made: decoders differ in
+            // how far past the fault they write, and the failure must not.
+            // In an AES entry a damaged code says the data was damaged,
+            // not the method.
+            if (aes_ && ReadAll(remaining) && CheckAuthCode() == kDataCrcError) return kDataCrcError;
+            return kDataDecodeError;
+        }
         if (made > 0) {
             produced += made;
             // More data than announced is a damaged or hostile entry.
@@ -143,12 +151,7 @@ int EntryDataReader::Run(EntryDataSink* sink, ZipProgress& progress) {
         }
         if (status == DecodeStatus::End) break;
         if (status == DecodeStatus::NoMemory) return kDataNoMemory;
-        if (status == DecodeStatus::DataError) {
-            // In an AES entry a damaged code says the data was damaged,
-            // not the method.
-            if (aes_ && ReadAll(remaining) && CheckAuthCode() == kDataCrcError) return kDataCrcError;
-            return kDataDecodeError;
-        }
+        if (status == DecodeStatus::ChecksumError) return kDataCrcError;
         if (used == 0 && made == 0) {
             // Input is all given and the decoder has nothing more: the
             // stream stopped short of its end marker. What was produced is

@@ -7,6 +7,7 @@
 #include <zstd_errors.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -14,7 +15,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/Cpu.h"
 #include "zip/format/Deflate64Decoder.h"
+#include "zip/format/InflateEngine.h"
+#include "zip/format/IsalInflateDecoder.h"
+#include "zip/format/ParallelBzip2Decoder.h"
 #include "zip/format/ZipFormat.h"
 
 namespace kivo::zip {
@@ -286,7 +291,30 @@ std::unique_ptr<Decoder> New(Args&&... args) {
     return std::unique_ptr<Decoder>(new (std::nothrow) Decoder(std::forward<Args>(args)...));
 }
 
+std::atomic<InflateEngine>& Selected() {
+    static std::atomic<InflateEngine> engine{IsalInflateBuilt() ? InflateEngine::Isal
+                                                                : InflateEngine::Zlib};
+    return engine;
+}
+
 }  // namespace
+
+bool InflateEngineBuilt(InflateEngine engine) {
+    return engine == InflateEngine::Zlib || IsalInflateBuilt();
+}
+
+bool SelectInflateEngine(InflateEngine engine) {
+    if (!InflateEngineBuilt(engine)) return false;
+    Selected().store(engine);
+    return true;
+}
+
+InflateEngine SelectedInflateEngine() { return Selected().load(); }
+
+std::unique_ptr<EntryDecoder> MakeInflateDecoder(InflateEngine engine, DecodeStatus& status) {
+    if (engine == InflateEngine::Isal) return MakeIsalInflateDecoder(status);
+    return Started(New<InflateDecoder>(), status);
+}
 
 bool IsMethodSupported(std::uint16_t method) {
     switch (method) {
@@ -341,13 +369,19 @@ std::unique_ptr<EntryDecoder> MakeEntryDecoder(std::uint16_t method, std::uint16
             if (!decoder) status = DecodeStatus::NoMemory;
             return decoder;
         }
-        case kMethodDeflated: return Started(New<InflateDecoder>(), status);
+        case kMethodDeflated: return MakeInflateDecoder(SelectedInflateEngine(), status);
         case kMethodDeflate64: {
             auto decoder = MakeDeflate64Decoder();
             if (!decoder) status = DecodeStatus::NoMemory;
             return decoder;
         }
-        case kMethodBzip2: return Started(New<Bzip2Decoder>(), status);
+        case kMethodBzip2: {
+            auto oneThread = Started(New<Bzip2Decoder>(), status);
+            // Blocks hold at most 900 kB: a smaller entry is one block.
+            const unsigned cpus = UsableCpuCount();
+            if (!oneThread || cpus < 2 || uncompressedSize < kParallelBzip2From) return oneThread;
+            return MakeParallelBzip2Decoder(cpus, std::move(oneThread));
+        }
         case kMethodXz: return Started(New<XzDecoder>(), status);
         case kMethodZstdOld:
         case kMethodZstd: return Started(New<ZstdDecoder>(), status);

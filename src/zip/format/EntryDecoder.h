@@ -22,6 +22,10 @@ constexpr std::uint16_t kMethodAes = 99;
 // marker.
 constexpr std::uint16_t kFlagLzmaEndMarker = 0x0002;
 
+// bzip2 entries of at least this size (several blocks) are decoded on
+// every usable processor.
+constexpr std::uint64_t kParallelBzip2From = 2ull << 20;
+
 // The most one decoder may hold (dictionaries, windows); a stream asking
 // for more fails as out of memory rather than taking the machine's memory.
 constexpr std::uint64_t kMaxDecoderMemory = 1ull << 30;
@@ -30,6 +34,7 @@ enum class DecodeStatus {
     Ok,        // went on; call again (with more input once it is all taken)
     End,       // the stream is complete
     DataError, // the stream is damaged
+    ChecksumError,  // a part of the stream fails its own check value
     NoMemory,  // the stream needs more than kMaxDecoderMemory, or allocation failed
 };
 

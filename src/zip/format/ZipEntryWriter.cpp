@@ -266,12 +266,9 @@ bool ZipEntryWriter::WriteOut(const void* bytes, std::size_t size) {
     if (size == 0) return true;
     if (!archive_.Write(bytes, size)) return false;
     position_ += size;
-    sinceFlush_ += size;
-    if (sinceFlush_ >= kFlushInterval) {
-        if (!archive_.Flush()) return false;
-        sinceFlush_ = 0;
-    }
-    return true;
+    // The archive is synced whole before its rename; this only keeps the
+    // disk busy while the next window is written.
+    return flush_.Wrote(archive_, size);
 }
 
 bool ZipEntryWriter::WriteUnit(Unit& unit) {

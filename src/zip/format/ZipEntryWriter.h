@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/WriteBehind.h"
 #include "zip/format/ZipBlockDeflater.h"
 #include "zip/format/WinZipAes.h"
 #include "zip/format/ZipCrypto.h"
@@ -107,7 +108,7 @@ private:
     std::uint32_t checkCrc_ = 0;
     std::uint64_t checkSize_ = 0;
     std::uint64_t position_ = 0;
-    std::uint64_t sinceFlush_ = 0;
+    WriteBehind flush_{kFlushInterval};
     std::size_t bytesInFlight_ = 0;
 
     // Declared before the workers, so that the workers are stopped before

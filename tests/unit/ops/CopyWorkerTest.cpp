@@ -161,7 +161,8 @@ TEST_F(CopyTest, FailuresLeaveTheOlderDestinationIntact) {
         {faults::Call::Open, "out/big.bin", 1, "Error create file", false},
         {faults::Call::Read, "big.bin", 1, "Error reading file", true},
         {faults::Call::Write, "out/big.bin", 1, "Error writting file", false},
-        {faults::Call::Write, "out/big.bin", 50, "Error writting file", false},
+        // A write after the first (a kernel copy call or a buffer's transfer).
+        {faults::Call::Write, "out/big.bin", 2, "Error writting file", false},
         {faults::Call::Flush, "out/big.bin", 1, "Error writting file", false},
         {faults::Call::Rename, "big.bin", 1, "Error create file", false},
     };
@@ -243,17 +244,64 @@ TEST_F(CopyTest, SpecialFilesAreSkippedNotOpened) {
 }
 
 TEST_F(CopyTest, CancelDuringALargeFileKeepsTheOlderDestination) {
-    WriteBytes(dir / "big.bin", 1024 * 1024, 'n');
+    // Large enough for several kernel copy calls of at most 2 MiB.
+    const std::size_t size = 9 * 1024 * 1024;
+    WriteBytes(dir / "big.bin", size, 'n');
     WriteFile(out + "/big.bin", "old");
     int chunks = 0;
     sink.onPercent = [&](int) {
-        if (++chunks == 3) cancel = 1;
+        if (++chunks == 2) cancel = 1;
     };
     const RunResult result = Run({dir / "big.bin"}, kOverwriteAlways);
     EXPECT_EQ(result.end, RunEnd::Stopped);
     EXPECT_EQ(ReadFile(out + "/big.bin"), "old");
     EXPECT_TRUE(TempFilesUnder(out).empty());
-    EXPECT_TRUE(SameBytes(ReadFile(dir / "big.bin"), std::string(1024 * 1024, 'n')));
+    EXPECT_TRUE(SameBytes(ReadFile(dir / "big.bin"), std::string(size, 'n')));
+}
+
+// The kernel copies in calls of at most 2 MiB; where it declines, from
+// the start or midway, the buffer goes on from where it stopped. Either
+// way the bytes, the flush windows and the progress are the same.
+TEST_F(CopyTest, KernelCopyAndItsFallbackGiveTheSameFileFlushesAndProgress) {
+    struct Decline {
+        const char* name;
+        unsigned from;  // 0: never; n: from the kernel's nth call on
+    };
+    const Decline declines[] = {{"kernel", 0}, {"declined at once", 1}, {"declined midway", 2}};
+    const std::size_t mib = 1024 * 1024;
+    const std::size_t sizes[] = {0, 1, 2 * mib - 1, 2 * mib, 5 * mib + 3};
+    for (const Decline& d : declines) {
+        for (const std::size_t size : sizes) {
+            SCOPED_TRACE(testing::Message() << d.name << ", " << size << " bytes");
+            std::filesystem::remove_all(out);
+            std::string data(size, '\0');
+            for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + (i >> 12));
+            WriteFile(dir / "f.bin", data);
+            faults::Reset();
+            if (d.from != 0) faults::Arm(faults::Call::KernelCopy, EXDEV, d.from, 0);
+            unsigned flushes = 0;
+            faults::SetObserverForTesting([&](faults::Call call, const char* path) {
+                if (call == faults::Call::Flush && path != nullptr &&
+                    std::string(path).find("/out/") != std::string::npos)
+                    ++flushes;
+            });
+            int lastPercent = -1;
+            bool backwards = false;
+            sink.onPercent = [&](int percent) {
+                backwards = backwards || percent < lastPercent;
+                lastPercent = percent;
+            };
+            const RunResult result = Run({dir / "f.bin"}, kOverwriteAlways);
+            faults::SetObserverForTesting(nullptr);
+            EXPECT_EQ(result.end, RunEnd::Done);
+            EXPECT_TRUE(SameBytes(ReadFile(out + "/f.bin"), data));
+            EXPECT_EQ(flushes, size / (2 * mib));
+            EXPECT_FALSE(backwards);
+            if (size > 0) {
+                EXPECT_EQ(lastPercent, 100);
+            }
+        }
+    }
 }
 
 // The source changes under the reader: at the `onRead`-th read of its

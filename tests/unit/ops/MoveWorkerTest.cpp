@@ -91,21 +91,23 @@ TEST_F(MoveTest, SourceThatCannotBeDeletedEndsTheRunWithTheCopyInPlace) {
 }
 
 TEST_F(MoveTest, FailedOrCancelledCopyLeavesSourceAndOlderDestination) {
-    WriteBytes(dir / "big.bin", 1024 * 1024, 'n');
+    // Large enough for several kernel copy calls of at most 2 MiB.
+    const std::size_t size = 9 * 1024 * 1024;
+    WriteBytes(dir / "big.bin", size, 'n');
     WriteFile(out + "/big.bin", "old");
 
-    faults::Arm(faults::Call::Write, ENOSPC, 10, 1, "out/big.bin");
+    faults::Arm(faults::Call::Write, ENOSPC, 2, 1, "out/big.bin");
     const RunResult failed = Run({dir / "big.bin"}, kOverwriteAlways, 1);
     EXPECT_EQ(failed.errorText, ErrorText("Error writting file", out + "/big.bin"));
 
     faults::Reset();
     int chunks = 0;
     sink.onPercent = [&](int) {
-        if (++chunks == 5) cancel = 1;
+        if (++chunks == 2) cancel = 1;
     };
     EXPECT_EQ(Run({dir / "big.bin"}, kOverwriteAlways, 1).end, RunEnd::Stopped);
 
-    EXPECT_TRUE(SameBytes(ReadFile(dir / "big.bin"), std::string(1024 * 1024, 'n')));
+    EXPECT_TRUE(SameBytes(ReadFile(dir / "big.bin"), std::string(size, 'n')));
     EXPECT_EQ(ReadFile(out + "/big.bin"), "old");
     EXPECT_TRUE(TempFilesUnder(out).empty());
 }
