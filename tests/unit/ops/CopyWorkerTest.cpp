@@ -305,7 +305,10 @@ TEST_F(CopyTest, KernelCopyAndItsFallbackGiveTheSameFileFlushesAndProgress) {
 }
 
 // The source changes under the reader: at the `onRead`-th read of its
-// data it is cut to `cutTo` bytes, or grown when `cutTo` is larger.
+// data it is cut to `cutTo` bytes, or grown when `cutTo` is larger. The
+// source is larger than one kernel copy call (2 MiB), so a second read
+// happens while data is still to come.
+constexpr std::size_t kChangingSize = 2 * 1024 * 1024 + 50000;
 struct SourceChange {
     const char* what;
     bool move;
@@ -325,7 +328,7 @@ protected:
 
 TEST_P(ChangingSourceTest, ShortCopyIsNeverNamedAndGrowthIsCopied) {
     const SourceChange& c = GetParam();
-    constexpr std::size_t kSize = 50000;
+    constexpr std::size_t kSize = kChangingSize;
     const std::string source = dir / "src/changes.bin", out = dir / "out";
     WriteBytes(source, kSize, 's');
     if (c.olderDestination) WriteFile(out + "/changes.bin", "old");
@@ -364,10 +367,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SourceChange{"CopyEmptiedBeforeFirstRead", false, 1, 0, false},
                       SourceChange{"CopyCutInFirstChunk", false, 1, 1000, true},
                       SourceChange{"CopyCutAfterFirstChunk", false, 2, 20000, false},
-                      SourceChange{"CopyGrown", false, 1, 70000, false},
+                      SourceChange{"CopyGrown", false, 1, kChangingSize + 20000, false},
                       SourceChange{"MoveCutInFirstChunk", true, 1, 1000, false},
                       SourceChange{"MoveCutAfterFirstChunk", true, 2, 20000, true},
-                      SourceChange{"MoveGrown", true, 2, 60000, false}),
+                      SourceChange{"MoveGrown", true, 2, kChangingSize + 10000, false}),
     [](const ::testing::TestParamInfo<SourceChange>& info) { return std::string(info.param.what); });
 
 TEST(GetFileInfo, FindsFilesAndFoldersWithTrailingSeparators) {
